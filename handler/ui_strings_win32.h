@@ -1,0 +1,32 @@
+// Localised texts and the library's folder, from the library's own module.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+#include "common/result_codes.h"
+#include "common/wide_string.h"
+
+namespace nivra {
+
+inline constexpr UINT kMenuTextId = 200;
+inline constexpr UINT kHelpTextId = 201;
+
+// The interface language, -1 until the first LoadUiString of the process decides it.
+extern std::int32_t g_uiLangId;
+
+// The library's folder ending in a backslash; empty when its path cannot be obtained.
+// Fails only with E_OUTOFMEMORY.
+[[nodiscard]] HResult GetModuleDirectory(WideString& directory) noexcept;
+
+// String `id` of `module` in exactly `language`: S_OK with the text, S_FALSE when there is none
+// (`text` untouched), E_OUTOFMEMORY.
+[[nodiscard]] HResult LoadStringInLanguage(HMODULE module, UINT id, WORD language,
+                                           WideString& text) noexcept;
+
+// String `id` in the interface language, empty when missing; decides the language on first use.
+// Fails only with E_OUTOFMEMORY.
+[[nodiscard]] HResult LoadUiString(UINT id, WideString& text) noexcept;
+
+}  // namespace nivra
