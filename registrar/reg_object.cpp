@@ -13,25 +13,6 @@ constexpr char16_t kRegistryType[] = u"REGISTRY";
 constexpr std::size_t kInlineTextUnits = 512;
 }  // namespace
 
-HResult CRegObject::QueryInterface(const void*, void** object) noexcept {
-    if (object != nullptr)
-        *object = nullptr;
-    return kNotImpl;
-}
-
-HResult CRegObject::AddVariable(const char16_t* name, const char16_t* value) noexcept {
-    return map_.Add(name, value);
-}
-
-HResult CRegObject::ClearVariables() noexcept {
-    map_.Clear();
-    return kOk;
-}
-
-const char16_t* CRegObject::FindVariable(const char16_t* name) const noexcept {
-    return map_.Find(name);
-}
-
 HResult CRegObject::RegisterScriptResource(const char16_t* modulePath,
                                            std::uint16_t number) noexcept {
     return RunScriptResource(kRegistryType, modulePath, ResourceId{nullptr, number}, true);

@@ -21,14 +21,26 @@ class CRegObject final : public IRegistrarBase, public IVariableLookup {
     CRegObject(const CRegObject&) = delete;
     CRegObject& operator=(const CRegObject&) = delete;
 
-    // Never handed out as a component object, never counted.
-    HResult QueryInterface(const void* interfaceId, void** object) noexcept override;
+    // Never handed out as a component object, never counted. The virtual operations stay
+    // inline so that no translation unit of the core owns the class's type information.
+    HResult QueryInterface(const void*, void** object) noexcept override {
+        if (object != nullptr)
+            *object = nullptr;
+        return kNotImpl;
+    }
     std::uint32_t AddRef() noexcept override { return 1; }
     std::uint32_t Release() noexcept override { return 0; }
 
-    HResult AddVariable(const char16_t* name, const char16_t* value) noexcept override;
-    HResult ClearVariables() noexcept override;
-    const char16_t* FindVariable(const char16_t* name) const noexcept override;
+    HResult AddVariable(const char16_t* name, const char16_t* value) noexcept override {
+        return map_.Add(name, value);
+    }
+    HResult ClearVariables() noexcept override {
+        map_.Clear();
+        return kOk;
+    }
+    const char16_t* FindVariable(const char16_t* name) const noexcept override {
+        return map_.Find(name);
+    }
 
     HResult RegisterScriptResource(const char16_t* modulePath, std::uint16_t number) noexcept;
     HResult UnregisterScriptResource(const char16_t* modulePath, std::uint16_t number) noexcept;
