@@ -17,12 +17,13 @@ class IModuleResources {
   public:
     // Null on failure (see LastError).
     virtual void* LoadDataModule(const char16_t* path) noexcept = 0;
-    virtual void FreeModule(void* module) noexcept = 0;
+    virtual void ReleaseModule(void* module) noexcept = 0;
     // Null on failure.
-    virtual void* FindResource(void* module, const char16_t* type, ResourceId id) noexcept = 0;
+    virtual void* FindScriptResource(void* module, const char16_t* type,
+                                     ResourceId id) noexcept = 0;
     // False on failure; the bytes stay valid until the module is freed.
-    virtual bool LoadResource(void* module, void* resource, const void** bytes,
-                              std::uint32_t* size) noexcept = 0;
+    virtual bool LoadResourceBytes(void* module, void* resource, const void** bytes,
+                                   std::uint32_t* size) noexcept = 0;
     // Characters written into `destination` (at most `room`), 0 on failure.
     virtual std::uint32_t ConvertAnsi(const char* bytes, std::uint32_t size, char16_t* destination,
                                       std::uint32_t room) noexcept = 0;

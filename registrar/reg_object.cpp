@@ -51,18 +51,18 @@ HResult CRegObject::RunScriptResource(const char16_t* type, const char16_t* modu
     if (module == nullptr)
         return LastErrorResult();
     const HResult result = RunLoadedScript(module, type, id, registerPass);
-    resources_.FreeModule(module);
+    resources_.ReleaseModule(module);
     return result;
 }
 
 HResult CRegObject::RunLoadedScript(void* module, const char16_t* type, ResourceId id,
                                     bool registerPass) noexcept {
-    void* resource = resources_.FindResource(module, type, id);
+    void* resource = resources_.FindScriptResource(module, type, id);
     if (resource == nullptr)
         return LastErrorResult();
     const void* bytes = nullptr;
     std::uint32_t size = 0;
-    if (!resources_.LoadResource(module, resource, &bytes, &size) || bytes == nullptr)
+    if (!resources_.LoadResourceBytes(module, resource, &bytes, &size) || bytes == nullptr)
         return LastErrorResult();
     if (size == UINT32_MAX)
         return kOutOfMemory;

@@ -74,8 +74,8 @@ class FakeModules : public IModuleResources {
         ++loaded;
         return &module->second;
     }
-    void FreeModule(void*) noexcept override { --loaded; }
-    void* FindResource(void* module, const char16_t* type, ResourceId id) noexcept override {
+    void ReleaseModule(void*) noexcept override { --loaded; }
+    void* FindScriptResource(void* module, const char16_t* type, ResourceId id) noexcept override {
         auto& resources = *static_cast<std::map<std::u16string, std::string>*>(module);
         const std::u16string name =
             id.name != nullptr ? std::u16string(id.name) : Widen("#" + std::to_string(id.number));
@@ -86,8 +86,8 @@ class FakeModules : public IModuleResources {
         }
         return &resource->second;
     }
-    bool LoadResource(void*, void* resource, const void** bytes,
-                      std::uint32_t* size) noexcept override {
+    bool LoadResourceBytes(void*, void* resource, const void** bytes,
+                           std::uint32_t* size) noexcept override {
         const auto* text = static_cast<std::string*>(resource);
         *bytes = text->data();
         *size = static_cast<std::uint32_t>(text->size());
