@@ -73,19 +73,22 @@ MemoryRegistry::MemoryRegistry() {
 }
 
 std::int32_t MemoryRegistry::Intercept(RegOp op, RegKey key, const char16_t* name) {
-    std::string line = OpName(op);
-    std::uint32_t access = 0;
-    if (auto node = Resolve(key, &access)) {
-        std::string path = node->name;
-        for (Node* up = node->parent; up != nullptr; up = up->parent)
-            path = up->name + "\\" + path;
-        line += " " + path;
-    }
+    ++callCount_;
     const std::string narrowName = Narrow(name);
-    if (name != nullptr)
-        line += " " + narrowName;
-    calls_.push_back(line);
-    if (failNumber_ != 0 && calls_.size() == failNumber_)
+    if (recording_) {
+        std::string line = OpName(op);
+        std::uint32_t access = 0;
+        if (auto node = Resolve(key, &access)) {
+            std::string path = node->name;
+            for (Node* up = node->parent; up != nullptr; up = up->parent)
+                path = up->name + "\\" + path;
+            line += " " + path;
+        }
+        if (name != nullptr)
+            line += " " + narrowName;
+        calls_.push_back(line);
+    }
+    if (failNumber_ != 0 && callCount_ == failNumber_)
         return failNumberError_;
     for (auto it = failures_.begin(); it != failures_.end(); ++it) {
         if (it->op == op && (it->name.empty() || Fold(it->name) == Fold(narrowName))) {
@@ -370,6 +373,7 @@ void MemoryRegistry::FailCallNumber(std::size_t number, std::int32_t error) {
 
 void MemoryRegistry::ResetCalls() {
     calls_.clear();
+    callCount_ = 0;
 }
 
 void MemoryRegistry::DumpNode(const Node& node, const std::string& path,

@@ -61,6 +61,8 @@ class MemoryRegistry : public IRegistry {
     // The call with this number (counting from 1 since the last ResetCalls) fails.
     void FailCallNumber(std::size_t number, std::int32_t error);
     void ResetCalls();
+    // Benchmarks switch the call log off.
+    void SetRecording(bool on) { recording_ = on; }
 
     // One line per key ("HKCR\\a") and per value ("HKCR\\a|name=S:text"), sorted.
     std::vector<std::string> Dump() const;
@@ -91,6 +93,8 @@ class MemoryRegistry : public IRegistry {
     std::map<RegKey, Handle> handles_;
     RegKey nextHandle_ = 0x1000;
     std::vector<std::string> calls_;
+    bool recording_ = true;
+    std::size_t callCount_ = 0;
     struct Failure {
         RegOp op;
         std::string name;
