@@ -45,11 +45,6 @@ TEST_F(Interpreter, RegisterWritesEachEncodingWithExactBytes) {
                                }));
 }
 
-TEST_F(Interpreter, MultiStringOfOneTwoIsEighteenBytes) {
-    ASSERT_EQ(Register(u"HKCR { k { val M = m one\\0two } }"), kOk);
-    EXPECT_EQ(registry.FindValue("HKCR\\k", "M")->data.size(), 18u);
-}
-
 TEST_F(Interpreter, BadValuesFailAndWriteNothing) {
     EXPECT_EQ(Register(u"HKCR { k = b abc }"), kFail);
     EXPECT_EQ(Register(u"HKCR { k = x 1 }"), kDispException);
