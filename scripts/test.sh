@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds every tree and runs every test: the platform-free core
+# natively under AddressSanitizer and UBSan, then the Windows side under Wine against the
+# shipped DLLs. Prints each CTest summary; exits non-zero when anything fails.
+set -uo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${NIVRA_BUILD_DIR:-$root/build}
+jobs=2
+
+bash "$root/scripts/setup.sh" || exit 1
+
+failures=()
+step() {  # step NAME COMMAND...: runs one step, remembers a failure, goes on
+  local name=$1
+  shift
+  echo "== $name"
+  "$@" || failures+=("$name")
+}
+configure_and_build() {  # DIR CMAKE-ARGS...
+  local dir=$1
+  shift
+  cmake -S "$root" -B "$dir" -DCMAKE_BUILD_TYPE=Release "$@" >"$dir.configure.log" 2>&1 ||
+    { cat "$dir.configure.log"; return 1; }
+  if ! cmake --build "$dir" -j "$jobs" >"$dir.build.log" 2>&1; then
+    grep -E -A5 'error|Error' "$dir.build.log" | head -60
+    return 1
+  fi
+  if grep -q 'warning:' "$dir.build.log"; then
+    grep -A5 'warning:' "$dir.build.log" | head -60
+    return 1
+  fi
+}
+run_ctest() { (cd "$1" && ctest -j "$jobs" --output-on-failure "${@:2}"); }
+
+mkdir -p "$build"
+
+step "native build" configure_and_build "$build/native" -DNIVRA_BUILD=native -DCMAKE_BUILD_TYPE=Debug &&
+  step "native tests" run_ctest "$build/native"
+
+for arch in x86 x64; do
+  triple=$([ $arch = x86 ] && echo i686 || echo x86_64)
+  step "product $arch build" configure_and_build "$build/product-$arch" -DNIVRA_BUILD=product \
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-$triple-product.cmake"
+done
+
+for arch in x64 x86; do
+  triple=$([ $arch = x86 ] && echo i686 || echo x86_64)
+  if ! bash "$root/scripts/wine-arch-works.sh" $arch; then
+    echo "== wine tests $arch: not run: this machine cannot run $arch Windows programs" \
+         "(32-bit Wine needs the kernel's 32-bit emulation)"
+    continue
+  fi
+  step "wine tests $arch build" configure_and_build "$build/wine-tests-$arch" \
+    -DNIVRA_BUILD=wine-tests -DNIVRA_ARCH=$arch \
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-$triple-tests.cmake" \
+    -DNIVRA_PRODUCT_DIR="$build/product-$arch" -DNIVRA_OTHER_PRODUCT_DIRS="$build/product-x86;$build/product-x64" &&
+    step "wine tests $arch" run_ctest "$build/wine-tests-$arch"
+done
+
+echo
+if [ ${#failures[@]} -gt 0 ]; then
+  echo "FAILED: ${failures[*]}"
+  exit 1
+fi
+echo "All builds and tests passed."
