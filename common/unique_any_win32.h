@@ -65,6 +65,34 @@ using UniqueBitmap = UniqueAny<traits::NullInvalid<HBITMAP, ::DeleteObject>>;
 using UniqueDc = UniqueAny<traits::NullInvalid<HDC, ::DeleteDC>>;
 using UniqueKey = UniqueAny<traits::NullInvalid<HKEY, ::RegCloseKey>>;
 
+namespace traits {
+inline void ReleaseScreenDc(HDC dc) noexcept {
+    ::ReleaseDC(nullptr, dc);
+}
+}  // namespace traits
+// The screen's context from GetDC(nullptr), given back with ReleaseDC.
+using UniqueScreenDc = UniqueAny<traits::NullInvalid<HDC, traits::ReleaseScreenDc>>;
+
+// Selects an object into a context and puts the previous one back; a failed selection
+// (no previous object) restores nothing.
+class UniqueSelection {
+  public:
+    UniqueSelection(HDC dc, HGDIOBJ object) noexcept
+        : dc_(dc), previous_(::SelectObject(dc, object)) {}
+    ~UniqueSelection() {
+        if (previous_ != nullptr && previous_ != HGDI_ERROR)
+            ::SelectObject(dc_, previous_);
+    }
+    UniqueSelection(const UniqueSelection&) = delete;
+    UniqueSelection& operator=(const UniqueSelection&) = delete;
+
+    bool is_valid() const noexcept { return previous_ != nullptr && previous_ != HGDI_ERROR; }
+
+  private:
+    HDC dc_;
+    HGDIOBJ previous_;
+};
+
 // Holds a GlobalLock and ends it.
 class UniqueGlobalLock {
   public:
