@@ -3,24 +3,6 @@
 
 namespace nivra {
 
-HRESULT CNivraShellExt::GetTypeInfoCount(UINT* count) noexcept {
-    if (count != nullptr)
-        *count = 0;
-    return E_NOTIMPL;
-}
-HRESULT CNivraShellExt::GetTypeInfo(UINT, LCID, ITypeInfo** info) noexcept {
-    if (info != nullptr)
-        *info = nullptr;
-    return E_NOTIMPL;
-}
-HRESULT CNivraShellExt::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) noexcept {
-    return E_NOTIMPL;
-}
-HRESULT CNivraShellExt::Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
-                               UINT*) noexcept {
-    return E_NOTIMPL;
-}
-
 HRESULT CNivraShellExt::QueryContextMenu(HMENU, UINT, UINT, UINT, UINT) noexcept {
     return E_NOTIMPL;
 }

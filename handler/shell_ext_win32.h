@@ -5,27 +5,26 @@
 #include <shlobj.h>
 
 #include "common/wide_string.h"
+#include "module/com_object_root_win32.h"
+#include "module/identifiers_win32.h"
 
 namespace nivra {
 
 // The handler's dual automation interface; it has no operations of its own.
 struct INivraShellExt : public IDispatch {};
 
-// Reference counting and interface lookup come from the object wrapper around this class.
-class CNivraShellExt : public INivraShellExt, public IShellExtInit, public IContextMenu3 {
+// The reference count comes from the root; interface lookup and the module lock from the
+// object wrapper around this class (CComObject<CNivraShellExt>).
+class CNivraShellExt : public CComObjectRootEx<CComSingleThreadModel>,
+                       public CComCoClass<CNivraShellExt, &CLSID_NivraShellExt>,
+                       public IDispatchImpl<INivraShellExt>,
+                       public IShellExtInit,
+                       public IContextMenu3 {
   public:
     CNivraShellExt() noexcept = default;
     virtual ~CNivraShellExt() = default;
     CNivraShellExt(const CNivraShellExt&) = delete;
     CNivraShellExt& operator=(const CNivraShellExt&) = delete;
-
-    // IDispatch: never reachable, since no QueryInterface hands this pointer out.
-    STDMETHODIMP GetTypeInfoCount(UINT* count) noexcept override;
-    STDMETHODIMP GetTypeInfo(UINT index, LCID locale, ITypeInfo** info) noexcept override;
-    STDMETHODIMP GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID locale,
-                               DISPID* ids) noexcept override;
-    STDMETHODIMP Invoke(DISPID id, REFIID iid, LCID locale, WORD flags, DISPPARAMS* params,
-                        VARIANT* result, EXCEPINFO* exception, UINT* argError) noexcept override;
 
     // IShellExtInit
     STDMETHODIMP Initialize(PCIDLIST_ABSOLUTE folder, IDataObject* dataObject,

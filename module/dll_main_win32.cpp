@@ -1,8 +1,0 @@
-// The library's entry point.
-#include <windows.h>
-
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
-    if (reason == DLL_PROCESS_ATTACH)
-        ::DisableThreadLibraryCalls(instance);
-    return TRUE;
-}

@@ -1,0 +1,33 @@
+// The library's process-wide objects, defined here in the order in which the library's
+// start-up constructs them (one translation unit, so the order is the definition order);
+// the shutdown destroys them in reverse, after the entry point's process detach.
+//   1. g_baseModule: constant, fixed at link time (base_module_win32.cpp).
+//   2. Heap and strings: stateless, over the process heap (common/heap_win32.cpp).
+//   3. g_comModule: objectMapLock.
+//   4. The extension and verb tables: constant data (handler/), nothing to construct.
+//   5. g_module: lock count 0, class table not yet recorded.
+#include "module/class_factory_win32.h"
+#include "module/com_module_win32.h"
+#include "module/handler_object_win32.h"
+#include "module/identifiers_win32.h"
+
+namespace nivra {
+
+namespace {
+void NoClassInit(bool) {}
+const wchar_t* NoDescription() { return nullptr; }
+// The handler class declares no component categories.
+const void* NoCategories() { return nullptr; }
+}  // namespace
+
+CComModuleRecord g_comModule;
+
+ClassMapEntry g_classObjectMap[] = {
+    {&CLSID_NivraShellExt, nullptr, CreateCachedFactory, CreateHandlerObject, nullptr, 0,
+     NoDescription, NoCategories, NoClassInit},
+    {nullptr, nullptr, nullptr, nullptr, nullptr, 0, nullptr, nullptr, nullptr},
+};
+
+CComModule g_module;
+
+}  // namespace nivra
