@@ -1,0 +1,230 @@
+#!/usr/bin/env python3
+"""Renders the menu icon's drawing (adoc_icon.txt) into the library's icon files.
+
+    make_icons.py [--preview DIR]
+
+Writes resources/icons/menu.ico (group 101: 16 px, 32 bpp) and resources/icons/document.ico
+(group 102: 48, 32, 24 and 16 px, each at 8 and 32 bpp). With --preview it also writes
+PNG pictures of every size, enlarged, on a light and on a dark background.
+Only the standard library is used.
+"""
+
+import argparse
+import math
+import os
+import struct
+import zlib
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.dirname(os.path.dirname(HERE))
+GRID = 16.0
+SAMPLES = 8  # supersamples per pixel and axis
+
+
+def parse_points(words):
+    return [tuple(float(v) for v in w.split(",")) for w in words]
+
+
+def load_drawing(path):
+    colours, shapes = {}, []
+    with open(path, encoding="utf-8") as source:
+        for number, line in enumerate(source, 1):
+            words = line.split("#", 1)[0].split()
+            if not words:
+                continue
+            kind, name, rest = words[0], words[1], words[2:]
+            if kind == "colour":
+                colours[name] = tuple(int(rest[0][i:i + 2], 16) for i in (0, 2, 4))
+                continue
+            if name not in colours:
+                raise SystemExit(f"{path}:{number}: unknown colour {name}")
+            if kind in ("polygon", "rect", "circle", "line"):
+                shapes.append((kind, colours[name], rest))
+            else:
+                raise SystemExit(f"{path}:{number}: unknown shape {kind}")
+    return shapes
+
+
+def inside_polygon(points, x, y):
+    result = False
+    for (x0, y0), (x1, y1) in zip(points, points[1:] + points[:1]):
+        if (y0 > y) != (y1 > y) and x < x0 + (y - y0) * (x1 - x0) / (y1 - y0):
+            result = not result
+    return result
+
+
+def segment_distance(x, y, a, b):
+    (ax, ay), (bx, by) = a, b
+    dx, dy = bx - ax, by - ay
+    t = max(0.0, min(1.0, ((x - ax) * dx + (y - ay) * dy) / (dx * dx + dy * dy or 1.0)))
+    return math.hypot(x - ax - t * dx, y - ay - t * dy)
+
+
+def covers(shape, x, y):
+    kind, _, rest = shape
+    if kind == "polygon":
+        return inside_polygon(parse_points(rest), x, y)
+    if kind == "rect":
+        (x0, y0), (x1, y1) = parse_points(rest)
+        return x0 <= x < x1 and y0 <= y < y1
+    if kind == "circle":
+        (cx, cy), = parse_points(rest[:1])
+        return math.hypot(x - cx, y - cy) <= float(rest[1])
+    width, points = float(rest[0]), parse_points(rest[1:])
+    return any(segment_distance(x, y, a, b) <= width / 2 for a, b in zip(points, points[1:]))
+
+
+def render(shapes, size):
+    """Straight-alpha RGBA rows, top row first."""
+    scale = GRID / size
+    rows = []
+    for py in range(size):
+        row = []
+        for px in range(size):
+            r = g = b = a = 0.0
+            for sy in range(SAMPLES):
+                for sx in range(SAMPLES):
+                    x = (px + (sx + 0.5) / SAMPLES) * scale
+                    y = (py + (sy + 0.5) / SAMPLES) * scale
+                    top = None
+                    for shape in shapes:
+                        if covers(shape, x, y):
+                            top = shape[1]
+                    if top is not None:
+                        r, g, b, a = r + top[0], g + top[1], b + top[2], a + 1
+            if a == 0:
+                row.append((0, 0, 0, 0))
+            else:
+                row.append((round(r / a), round(g / a), round(b / a),
+                            round(255 * a / SAMPLES ** 2)))
+        rows.append(row)
+    return rows
+
+
+def and_mask(rows):
+    size = len(rows)
+    stride = ((size + 31) // 32) * 4
+    data = b""
+    for row in reversed(rows):
+        bits = bytearray(stride)
+        for x, pixel in enumerate(row):
+            if pixel[3] < 128:
+                bits[x // 8] |= 0x80 >> (x % 8)
+        data += bytes(bits)
+    return data
+
+
+def bitmap_32(rows):
+    size = len(rows)
+    header = struct.pack("<IiiHHIIiiII", 40, size, 2 * size, 1, 32, 0, 0, 0, 0, 0, 0)
+    pixels = b"".join(bytes((b, g, r, a)) for row in reversed(rows) for r, g, b, a in row)
+    return header + pixels + and_mask(rows)
+
+
+def palette_256(rows):
+    """The drawing's own colours first, then a colour cube for the blended edges."""
+    colours = []
+    for row in rows:
+        for r, g, b, a in row:
+            if a == 255 and (r, g, b) not in colours and len(colours) < 40:
+                colours.append((r, g, b))
+    steps = (0, 51, 102, 153, 204, 255)
+    for r in steps:
+        for g in steps:
+            for b in steps:
+                if len(colours) < 256 and (r, g, b) not in colours:
+                    colours.append((r, g, b))
+    while len(colours) < 256:
+        colours.append((0, 0, 0))
+    return colours
+
+
+def bitmap_8(rows):
+    size = len(rows)
+    palette = palette_256(rows)
+    header = struct.pack("<IiiHHIIiiII", 40, size, 2 * size, 1, 8, 0, 0, 0, 0, 256, 0)
+    table = b"".join(bytes((b, g, r, 0)) for r, g, b in palette)
+    stride = (size + 3) // 4 * 4
+    data = b""
+    for row in reversed(rows):
+        line = bytearray(stride)
+        for x, (r, g, b, a) in enumerate(row):
+            if a >= 128:
+                line[x] = min(range(256), key=lambda i: (palette[i][0] - r) ** 2 +
+                              (palette[i][1] - g) ** 2 + (palette[i][2] - b) ** 2)
+        data += bytes(line)
+    return header + table + data + and_mask(rows)
+
+
+def icon_file(images):
+    """images: (size, bits per pixel, bitmap bytes) in directory order."""
+    out = struct.pack("<HHH", 0, 1, len(images))
+    offset = 6 + 16 * len(images)
+    for size, bpp, data in images:
+        out += struct.pack("<BBBBHHII", size % 256, size % 256, 0, 0, 1, bpp, len(data), offset)
+        offset += len(data)
+    return out + b"".join(data for _, _, data in images)
+
+
+def png(path, width, height, pixel):
+    raw = b"".join(b"\0" + b"".join(bytes(pixel(x, y)) for x in range(width))
+                   for y in range(height))
+
+    def chunk(tag, data):
+        return (struct.pack(">I", len(data)) + tag + data +
+                struct.pack(">I", zlib.crc32(tag + data) & 0xFFFFFFFF))
+
+    with open(path, "wb") as out:
+        out.write(b"\x89PNG\r\n\x1a\n" +
+                  chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0)) +
+                  chunk(b"IDAT", zlib.compress(raw)) + chunk(b"IEND", b""))
+
+
+def preview(directory, renders, zoom=8):
+    """All sizes side by side, enlarged, on a light band above a dark band."""
+    backgrounds = ((240, 240, 240), (43, 43, 43))
+    gap = 8
+    width = sum(size * zoom + gap for size in renders) + gap
+    band = max(renders) * zoom + 2 * gap
+    lefts, left = {}, gap
+    for size in renders:
+        lefts[size] = left
+        left += size * zoom + gap
+
+    def pixel(x, y):
+        background = backgrounds[y // band]
+        for size, left in lefts.items():
+            px, py = (x - left) // zoom, (y % band - gap) // zoom
+            if x >= left and 0 <= px < size and 0 <= py < size and y % band >= gap:
+                r, g, b, a = renders[size][py][px]
+                return tuple(round((c * a + k * (255 - a)) / 255)
+                             for c, k in zip((r, g, b), background))
+        return background
+
+    path = os.path.join(directory, "adoc_icon_preview.png")
+    png(path, width, 2 * band, pixel)
+    return path
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--preview", metavar="DIR", help="also write a PNG preview into DIR")
+    args = parser.parse_args()
+    shapes = load_drawing(os.path.join(HERE, "adoc_icon.txt"))
+    renders = {size: render(shapes, size) for size in (48, 32, 24, 16)}
+    out_dir = os.path.join(ROOT, "resources", "icons")
+    os.makedirs(out_dir, exist_ok=True)
+    with open(os.path.join(out_dir, "menu.ico"), "wb") as out:
+        out.write(icon_file([(16, 32, bitmap_32(renders[16]))]))
+    images = []
+    for size in (48, 32, 24, 16):
+        images.append((size, 8, bitmap_8(renders[size])))
+        images.append((size, 32, bitmap_32(renders[size])))
+    with open(os.path.join(out_dir, "document.ico"), "wb") as out:
+        out.write(icon_file(images))
+    if args.preview:
+        print(preview(args.preview, renders))
+
+
+if __name__ == "__main__":
+    main()
