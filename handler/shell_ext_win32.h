@@ -4,7 +4,9 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include "common/unique_any_win32.h"
 #include "common/wide_string.h"
+#include "menu_image/menu_icon_renderer_win32.h"
 #include "module/com_object_root_win32.h"
 #include "module/identifiers_win32.h"
 
@@ -47,6 +49,9 @@ class CNivraShellExt : public CComObjectRootEx<CComSingleThreadModel>,
 
   private:
     WideString m_selectedFile;
+    // Declared before the bitmap, so the bitmap is deleted before the theme library goes.
+    CMenuIconRenderer m_menuIconRenderer;
+    UniqueBitmap m_hMenuBitmap;  // made at most once, on 6.0 and later; the menu only borrows it
 };
 
 }  // namespace nivra
