@@ -43,6 +43,9 @@ RegKey CRegistryKey::Detach() noexcept {
 }
 
 std::int32_t CRegistryKey::DeleteTree(const char16_t* name) noexcept {
+    // An empty name opens the held key itself: its whole content would go.
+    if (name == nullptr || *name == u'\0')
+        return kErrorInvalidParameter;
     CRegistryKey subkey(registry_);
     std::int32_t error = subkey.Open(key_, name, kKeyReadWrite);
     if (error != kErrorSuccess)

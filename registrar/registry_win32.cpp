@@ -49,7 +49,10 @@ class CWin32Registry final : public IRegistry {
     std::int32_t DeleteValue(RegKey key, const char16_t* name) noexcept override {
         return ::RegDeleteValueW(AsKey(key), AsWide(name));
     }
+    // An empty name would make advapi32 delete `parent` itself, a key the caller never named.
     std::int32_t DeleteKey(RegKey parent, const char16_t* name) noexcept override {
+        if (name == nullptr || *name == u'\0')
+            return ERROR_INVALID_PARAMETER;
         return ::RegDeleteKeyW(AsKey(parent), AsWide(name));
     }
     std::int32_t EnumerateKey(RegKey key, std::uint32_t index, char16_t* name,

@@ -103,13 +103,23 @@ TEST_F(Interpreter, AKeyOpenOnlyForReadingIsUsedAndWritingIntoItIsDenied) {
     EXPECT_TRUE(registry.HasKey("HKCR\\ro"));
 }
 
-TEST_F(Interpreter, KeyNamesLongerThanTheOldFixedBufferAreKeptWhole) {
-    const std::string name(300, 'k');
-    // The registry refuses names over 255 units: its error is the result.
-    EXPECT_EQ(Register(u"HKCR { " + Widen(name) + u" }"), HResultFromWin32(87));
-    registry.AddKey("HKCR\\" + name);
-    ASSERT_EQ(Unregister(u"HKCR { " + Widen(name) + u" { val v = s 1 } }"), kOk);
-    EXPECT_FALSE(registry.HasKey("HKCR\\" + name));
+TEST_F(Interpreter, KeyNamesOverTheRegistrysLimitFailInBothPasses) {
+    const std::u16string name(300, u'k');
+    // The registry refuses names over 255 units in every call: its error is the result.
+    EXPECT_EQ(Register(u"HKCR { " + name + u" }"), HResultFromWin32(87));
+    registry.AddKey("HKCR\\a");
+    EXPECT_EQ(Unregister(u"HKCR { " + name + u" { val v = s 1 } a }"), HResultFromWin32(87));
+    EXPECT_TRUE(registry.HasKey("HKCR\\a"));
+}
+
+TEST_F(Interpreter, AnEmptyKeyNameNeverDeletesItsParentOrTheParentsContent) {
+    registry.AddKey("HKCR\\p\\child");
+    ASSERT_EQ(Register(u"HKCR { NoRemove p { ForceRemove '' { val v = s 1 } } }"), kOk);
+    EXPECT_TRUE(registry.HasKey("HKCR\\p\\child"));
+    EXPECT_EQ(registry.StringValue("HKCR\\p", "v"), "1");
+    registry.AddKey("HKCR\\q");
+    EXPECT_EQ(Unregister(u"HKCR { q { '' } }"), HResultFromWin32(87));
+    EXPECT_TRUE(registry.HasKey("HKCR\\q"));
 }
 
 TEST_F(Interpreter, UnregisterRemovesWhatTheScriptDescribesUnlessKeptByNoRemoveOrSubkeys) {

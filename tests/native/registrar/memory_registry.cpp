@@ -72,6 +72,11 @@ MemoryRegistry::MemoryRegistry() {
     }
 }
 
+// The registry refuses a name over the limit whatever the call, rather than not finding it.
+static bool TooLong(const char16_t* name) {
+    return name != nullptr && std::char_traits<char16_t>::length(name) > kMaxKeyNameLength;
+}
+
 std::int32_t MemoryRegistry::Intercept(RegOp op, RegKey key, const char16_t* name) {
     ++callCount_;
     const std::string narrowName = Narrow(name);
@@ -131,6 +136,8 @@ std::int32_t MemoryRegistry::OpenKey(RegKey parent, const char16_t* subkey, std:
         return kErrorInvalidHandle;
     if (node->deleted)
         return 1018;  // ERROR_KEY_DELETED
+    if (TooLong(subkey))
+        return kErrorInvalidParameter;
     if (subkey != nullptr && *subkey != 0) {
         auto child = node->children.find(Fold(Narrow(subkey)));
         if (child == node->children.end())
@@ -161,7 +168,7 @@ std::int32_t MemoryRegistry::CreateKey(RegKey parent, const char16_t* name, std:
         return kErrorSuccess;
     }
     const std::string narrowName = Narrow(name);
-    if (std::char_traits<char16_t>::length(name) > kMaxKeyNameLength)
+    if (TooLong(name))
         return kErrorInvalidParameter;
     auto& slot = node->children[Fold(narrowName)];
     if (slot == nullptr) {
@@ -206,7 +213,10 @@ std::int32_t MemoryRegistry::SetValue(RegKey key, const char16_t* name, std::uin
     value.type = type;
     const auto* begin = static_cast<const std::uint8_t*>(data);
     value.data.assign(begin, begin + bytes);
-    node->values[Fold(narrowName)] = {narrowName, std::move(value)};
+    auto& slot = node->values[Fold(narrowName)];
+    if (slot.first.empty())
+        slot.first = narrowName;  // an existing value keeps the case of its first name
+    slot.second = std::move(value);
     return kErrorSuccess;
 }
 
@@ -217,6 +227,8 @@ std::int32_t MemoryRegistry::DeleteValue(RegKey key, const char16_t* name) noexc
     auto node = Resolve(key, &access);
     if (node == nullptr)
         return kErrorInvalidHandle;
+    if (node->deleted)
+        return 1018;
     if ((access & kKeySetValue) == 0)
         return kErrorAccessDenied;
     return node->values.erase(Fold(Narrow(name))) != 0 ? kErrorSuccess : kErrorFileNotFound;
@@ -229,8 +241,12 @@ std::int32_t MemoryRegistry::DeleteKey(RegKey parent, const char16_t* name) noex
     auto node = Resolve(parent, &access);
     if (node == nullptr)
         return kErrorInvalidHandle;
+    if (node->deleted)
+        return 1018;
     if (name == nullptr || *name == 0)
-        return kErrorAccessDenied;
+        return kErrorInvalidParameter;
+    if (TooLong(name))
+        return kErrorInvalidParameter;
     auto child = node->children.find(Fold(Narrow(name)));
     if (child == node->children.end())
         return kErrorFileNotFound;
@@ -250,6 +266,8 @@ std::int32_t MemoryRegistry::EnumerateKey(RegKey key, std::uint32_t index, char1
     auto node = Resolve(key, &access);
     if (node == nullptr)
         return kErrorInvalidHandle;
+    if (node->deleted)
+        return 1018;
     if ((access & kKeyEnumerateSubKeys) == 0)
         return kErrorAccessDenied;
     if (index >= node->children.size())
@@ -273,6 +291,8 @@ std::int32_t MemoryRegistry::CountSubkeys(RegKey key, std::uint32_t* count) noex
     auto node = Resolve(key, &access);
     if (node == nullptr)
         return kErrorInvalidHandle;
+    if (node->deleted)
+        return 1018;
     if ((access & kKeyQueryValue) == 0)
         return kErrorAccessDenied;
     *count = static_cast<std::uint32_t>(node->children.size());
