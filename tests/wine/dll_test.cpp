@@ -6,7 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "module/shipped_dll.h"
 #include "product_paths.h"
+#include "support/hdrop_data_object.h"
 
 namespace nivra::test {
 namespace {
@@ -102,12 +104,23 @@ struct ProcessFootprint {
     }
 };
 
-TEST(ShippedDll, LoadingAndUnloading3000TimesLeavesNothingBehind) {
+TEST(ShippedDll, LoadingUsingAndUnloading3000TimesLeavesNothingBehind) {
+    // Explorer has these loaded all along; without them each cycle would load them anew.
+    for (const wchar_t* system : {L"ole32.dll", L"shell32.dll", L"user32.dll", L"gdi32.dll"}) {
+        ::LoadLibraryW(system);
+    }
     const std::wstring dll = NIVRA_DLL_PATH;
+    HdropDataObject selection({L"C:\\docs\\report.pdf"});
     auto cycle = [&] {
-        HMODULE module = ::LoadLibraryW(dll.c_str());
-        ASSERT_NE(module, nullptr);
-        ASSERT_TRUE(::FreeLibrary(module));
+        {
+            ShippedDll loaded(dll);
+            ASSERT_TRUE(loaded.loaded());
+            IShellExtInit* init = loaded.NewHandler();
+            ASSERT_NE(init, nullptr);
+            ASSERT_EQ(init->Initialize(nullptr, &selection, nullptr), S_OK);
+            ASSERT_EQ(init->Release(), 0u);
+            ASSERT_EQ(loaded.CanUnloadNow(), S_OK);
+        }
         ASSERT_EQ(::GetModuleHandleW(dll.c_str()), nullptr) << "still loaded";
     };
     for (int i = 0; i < 100; ++i)

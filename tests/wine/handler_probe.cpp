@@ -2,7 +2,8 @@
 // decision and a module folder of its choosing (the tests copy this program around).
 //   handler_probe strings OUT             menu text, newline, help text (UTF-16) into OUT
 //   handler_probe strings-edit OUT INI    the menu text, then again after INI says "en"
-//   handler_probe invoke OUT VERB FILE    Initialize with FILE ("" for none), InvokeCommand
+//   handler_probe invoke OUT VERB FILE    through the NivraShellExt.dll beside it: Initialize
+//                                         with FILE ("" for none), InvokeCommand
 //                                         with VERB ("#n" for offset n, "null" for no
 //                                         record); the result as hex into OUT
 #include <windows.h>
@@ -11,8 +12,8 @@
 
 #include "common/text_win32.h"
 #include "handler/ui_strings_win32.h"
+#include "module/shipped_dll.h"
 #include "support/hdrop_data_object.h"
-#include "support/test_handler.h"
 #include "support/wine_files.h"
 
 using namespace nivra;
@@ -50,12 +51,20 @@ int wmain(int argc, wchar_t** argv) {
         return 0;
     }
     if (command == L"invoke" && argc == 5) {
-        TestHandler handler;
+        // The shipped DLL beside this program, as a host would create the handler.
+        ShippedDll dll(ProgramFolder() + L"NivraShellExt.dll");
+        IShellExtInit* init = dll.NewHandler();
+        if (init == nullptr)
+            return 4;
         const std::wstring file = argv[4];
         if (!file.empty()) {
             HdropDataObject selection({file});
-            if (FAILED(handler.Initialize(nullptr, &selection, nullptr)))
+            if (FAILED(init->Initialize(nullptr, &selection, nullptr)))
                 return 3;
+        }
+        IContextMenu* handler = nullptr;
+        if (FAILED(init->QueryInterface(IID_IContextMenu, reinterpret_cast<void**>(&handler)))) {
+            return 5;
         }
         const std::string verb = Utf8(argv[3]);
         CMINVOKECOMMANDINFO info = {};
@@ -64,7 +73,9 @@ int wmain(int argc, wchar_t** argv) {
         if (verb.size() > 1 && verb[0] == '#') {
             info.lpVerb = MAKEINTRESOURCEA(std::stoi(verb.substr(1)));
         }
-        const HRESULT hr = handler.InvokeCommand(verb == "null" ? nullptr : &info);
+        const HRESULT hr = handler->InvokeCommand(verb == "null" ? nullptr : &info);
+        handler->Release();
+        init->Release();
         wchar_t text[16];
         wsprintfW(text, L"%08lX", static_cast<unsigned long>(hr));
         WriteUtf16(out, text);

@@ -4,6 +4,7 @@
 #include <string>
 #include <thread>
 
+#include "product_paths.h"
 #include "support/wine_files.h"
 
 namespace nivra::test {
@@ -21,6 +22,7 @@ Invocation Invoke(const std::wstring& verb, const std::wstring& file, bool withA
     Invocation run;
     run.folder = MakeTempFolder(L"invoke");
     CopyInto(ProgramFolder() + L"handler_probe.exe", run.folder, L"handler_probe.exe");
+    CopyInto(NIVRA_DLL_PATH, run.folder, L"NivraShellExt.dll");
     if (withApplication)
         CopyInto(ProgramFolder() + L"Nivra.exe", run.folder, L"Nivra.exe");
     EXPECT_EQ(

@@ -41,7 +41,10 @@ TEST(Selection, TwoFilesOrNoneAreRefusedAndKeepThePreviousPath) {
     EXPECT_EQ(handler.Initialize(nullptr, &two, nullptr), E_INVALIDARG);
     EXPECT_EQ(two.mediumReleases.releases, 1);
     HdropDataObject none({});
-    EXPECT_EQ(handler.Initialize(nullptr, &none, nullptr), E_INVALIDARG);
+    // Wine's DragQueryFileW counts an empty list as one file of length 0, so the refusal comes
+    // from the length check there (E_UNEXPECTED) rather than from the count.
+    const HRESULT empty = handler.Initialize(nullptr, &none, nullptr);
+    EXPECT_TRUE(empty == E_INVALIDARG || empty == E_UNEXPECTED) << std::hex << empty;
     EXPECT_EQ(Selected(handler), L"C:\\a.pdf");
 }
 

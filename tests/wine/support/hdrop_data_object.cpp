@@ -7,7 +7,8 @@
 namespace nivra::test {
 
 HGLOBAL MakeHdrop(const std::vector<std::wstring>& files) {
-    std::size_t units = 1;
+    // Names, each terminated, then one more terminator; an empty list still ends in two.
+    std::size_t units = files.empty() ? 2 : 1;
     for (const auto& f : files)
         units += f.size() + 1;
     HGLOBAL memory =
