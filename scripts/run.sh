@@ -1,0 +1,61 @@
+#!/usr/bin/env bash
+# The main job: one right-click on one file in an Explorer-like host, under Wine.
+# Usage: run.sh [--lang lt|en] [FILE]    (without FILE, a sample PDF is used)
+# Installs what is missing, builds the DLL and the host, puts the DLL, a stand-in Nivra.exe
+# and the settings file into a throwaway folder, and prints what a user would see.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${NIVRA_BUILD_DIR:-$root/build}
+lang=en
+while [ $# -gt 0 ]; do
+  case $1 in
+    --lang) lang=${2:?--lang needs lt or en}; shift 2 ;;
+    -h|--help) sed -n '2,5p' "$0"; exit 0 ;;
+    *) break ;;
+  esac
+done
+file=${1:-}
+
+bash "$root/scripts/setup.sh"
+
+# 32-bit Wine needs the kernel's 32-bit emulation; without it the 64-bit build shows the same.
+arch=x86
+bash "$root/scripts/wine-arch-works.sh" x86 || arch=x64
+triple=$([ $arch = x86 ] && echo i686 || echo x86_64)
+build_tree() {  # DIR TARGETS CMAKE-ARGS...
+  local dir=$1 targets=$2
+  shift 2
+  cmake -S "$root" -B "$dir" -DCMAKE_BUILD_TYPE=Release "$@" >"$dir.configure.log" 2>&1 ||
+    { cat "$dir.configure.log"; exit 1; }
+  cmake --build "$dir" -j 2 --target $targets >"$dir.build.log" 2>&1 ||
+    { tail -40 "$dir.build.log"; echo "error: build failed (log: $dir.build.log)" >&2; exit 1; }
+}
+mkdir -p "$build"
+echo "building the $arch DLL and the host ..."
+build_tree "$build/product-$arch" NivraShellExt -DNIVRA_BUILD=product \
+  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-$triple-product.cmake"
+build_tree "$build/wine-tests-$arch" "nivra_host nivra_standin" -DNIVRA_BUILD=wine-tests \
+  -DNIVRA_ARCH=$arch -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-$triple-tests.cmake" \
+  -DNIVRA_PRODUCT_DIR="$build/product-$arch" -DNIVRA_OTHER_PRODUCT_DIRS="$build/product-$arch"
+
+stage=$build/run/app
+rm -rf "$build/run"
+mkdir -p "$stage/configuration"
+cp "$build/product-$arch/bin/NivraShellExt.dll" "$build/wine-tests-$arch/bin/Nivra.exe" "$stage/"
+printf '[SetupSettings]\r\nosgi.nl=%s\r\n' "$lang" >"$stage/configuration/config.ini"
+if [ -z "$file" ]; then
+  file="$build/run/Quarterly Report.pdf"
+  printf '%%PDF-1.4\n%%sample\n' >"$file"
+fi
+[ -e "$file" ] || { echo "error: no such file: $file" >&2; exit 1; }
+winpath() { local p; p=$(realpath "$1"); echo "Z:${p//\//\\}"; }
+
+prefix=$build/run-prefix
+echo "preparing a Wine prefix in $prefix ..."
+bash "$root/scripts/wine-prefix.sh" "$prefix" $arch
+echo "settings:     osgi.nl=$lang ($arch DLL)"
+status=0
+"$root/scripts/wine-run.sh" "$prefix" $arch "$build/wine-tests-$arch/bin/nivra_host.exe" \
+  "$(winpath "$stage/NivraShellExt.dll")" "$(winpath "$file")" || status=$?
+bash "$root/scripts/wine-prefix.sh" "$prefix" $arch stop
+exit $status
