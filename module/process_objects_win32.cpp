@@ -10,6 +10,7 @@
 #include "module/com_module_win32.h"
 #include "module/handler_object_win32.h"
 #include "module/identifiers_win32.h"
+#include "module/registration_win32.h"
 
 namespace nivra {
 
@@ -23,7 +24,7 @@ const void* NoCategories() { return nullptr; }
 CComModuleRecord g_comModule;
 
 ClassMapEntry g_classObjectMap[] = {
-    {&CLSID_NivraShellExt, nullptr, CreateCachedFactory, CreateHandlerObject, nullptr, 0,
+    {&CLSID_NivraShellExt, UpdateHandlerRegistry, CreateCachedFactory, CreateHandlerObject, nullptr, 0,
      NoDescription, NoCategories, NoClassInit},
     {nullptr, nullptr, nullptr, nullptr, nullptr, 0, nullptr, nullptr, nullptr},
 };

@@ -18,3 +18,6 @@ if [ ! -f "$prefix/system.reg" ]; then
 fi
 # Fails harmlessly when a server for the prefix is already up.
 "$server" -p >/dev/null 2>&1 </dev/null || true
+# Start Wine's own services now, with their output closed: started by the first test program
+# instead, they would hold CTest's output pipe open until its timeout.
+"$here/wine-run.sh" "$prefix" "$arch" wineboot </dev/null >/dev/null 2>&1 || true

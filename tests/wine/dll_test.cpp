@@ -9,6 +9,7 @@
 #include "module/shipped_dll.h"
 #include "product_paths.h"
 #include "support/hdrop_data_object.h"
+#include "support/wine_files.h"
 
 namespace nivra::test {
 namespace {
@@ -72,6 +73,21 @@ TEST(ShippedDll, CarriesBothStringTablesByteForByte) {
         ASSERT_NE(module, nullptr);
         EXPECT_EQ(ResourceBytes(module, RT_STRING, MAKEINTRESOURCEW(13), 1033), english);
         EXPECT_EQ(ResourceBytes(module, RT_STRING, MAKEINTRESOURCEW(13), 1063), lithuanian);
+        ::FreeLibrary(module);
+    }
+}
+
+TEST(ShippedDll, CarriesTheRegistryScriptAsLanguageNeutralBytes) {
+    const auto expected = ReadFileBytes(NIVRA_REGISTRY_SCRIPT_PATH);
+    ASSERT_TRUE(expected.has_value());
+    ASSERT_EQ(expected->size(), 596u);
+    for (const auto& dll : ProductDlls()) {
+        SCOPED_TRACE(Utf8(dll));
+        HMODULE module = ::LoadLibraryExW(dll.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+        ASSERT_NE(module, nullptr);
+        const auto bytes = ResourceBytes(module, L"REGISTRY", MAKEINTRESOURCEW(100),
+                                         MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL));
+        EXPECT_EQ(std::string(bytes.begin(), bytes.end()), *expected);
         ::FreeLibrary(module);
     }
 }

@@ -1,0 +1,247 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <objbase.h>
+#include <shlobj.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "module/shipped_dll.h"
+#include "product_paths.h"
+#include "support/hdrop_data_object.h"
+#include "support/wine_files.h"
+
+namespace nivra::test {
+namespace {
+
+const std::wstring kClsid = L"{37653C37-DEDE-49F1-A788-4E46787130D9}";
+const std::wstring kClassKey = L"CLSID\\" + kClsid;
+const std::wstring kHandlerKey = L"*\\ShellEx\\ContextMenuHandlers\\NivraShellExt";
+
+struct Value {
+    DWORD type;
+    std::wstring data;
+    bool operator==(const Value& o) const { return type == o.type && data == o.data; }
+};
+
+bool KeyExists(const std::wstring& key) {
+    HKEY opened = nullptr;
+    if (::RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS) {
+        return false;
+    }
+    ::RegCloseKey(opened);
+    return true;
+}
+
+std::optional<Value> ReadValue(const std::wstring& key, const wchar_t* name = nullptr) {
+    HKEY opened = nullptr;
+    if (::RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS) {
+        return std::nullopt;
+    }
+    DWORD type = 0;
+    DWORD bytes = 0;
+    std::optional<Value> value;
+    if (::RegQueryValueExW(opened, name, nullptr, &type, nullptr, &bytes) == ERROR_SUCCESS) {
+        std::wstring data(bytes / sizeof(wchar_t), L'\0');
+        ::RegQueryValueExW(opened, name, nullptr, &type, reinterpret_cast<BYTE*>(data.data()),
+                           &bytes);
+        while (!data.empty() && data.back() == L'\0') data.pop_back();
+        value = Value{type, data};
+    }
+    ::RegCloseKey(opened);
+    return value;
+}
+
+Value Sz(const std::wstring& data) { return Value{REG_SZ, data}; }
+
+// The registry entries the DLL at `path` makes, key by key.
+void ExpectRegistered(const std::wstring& path) {
+    EXPECT_EQ(ReadValue(L"NivraShellExtLib.NivraShellExt.1"), Sz(L"NivraShellExt Class"));
+    EXPECT_EQ(ReadValue(L"NivraShellExtLib.NivraShellExt.1\\CLSID"), Sz(kClsid));
+    EXPECT_EQ(ReadValue(L"NivraShellExtLib.NivraShellExt"), Sz(L"NivraShellExt Class"));
+    EXPECT_EQ(ReadValue(L"NivraShellExtLib.NivraShellExt\\CLSID"), Sz(kClsid));
+    EXPECT_EQ(ReadValue(L"NivraShellExtLib.NivraShellExt\\CurVer"),
+              Sz(L"NivraShellExtLib.NivraShellExt.1"));
+    EXPECT_EQ(ReadValue(kClassKey), Sz(L"NivraShellExt Class"));
+    EXPECT_EQ(ReadValue(kClassKey + L"\\ProgID"), Sz(L"NivraShellExtLib.NivraShellExt.1"));
+    EXPECT_EQ(ReadValue(kClassKey + L"\\VersionIndependentProgID"),
+              Sz(L"NivraShellExtLib.NivraShellExt"));
+    EXPECT_EQ(ReadValue(kClassKey + L"\\InprocServer32"), Sz(path));
+    EXPECT_EQ(ReadValue(kClassKey + L"\\InprocServer32", L"ThreadingModel"), Sz(L"Apartment"));
+    EXPECT_EQ(ReadValue(kClassKey + L"\\TypeLib"), Sz(L"{E451006E-80DB-4344-9EB2-83931605B560}"));
+    EXPECT_EQ(ReadValue(kHandlerKey), Sz(kClsid));
+    EXPECT_FALSE(KeyExists(kClassKey + L"\\Implemented Categories"));
+    EXPECT_FALSE(KeyExists(kClassKey + L"\\Required Categories"));
+}
+
+void ExpectUnregistered() {
+    for (const std::wstring& key :
+         {std::wstring(L"NivraShellExtLib.NivraShellExt.1"),
+          std::wstring(L"NivraShellExtLib.NivraShellExt"), kClassKey, kHandlerKey}) {
+        EXPECT_FALSE(KeyExists(key)) << Utf8(key);
+    }
+    for (const wchar_t* kept :
+         {L"CLSID", L"*", L"*\\ShellEx", L"*\\ShellEx\\ContextMenuHandlers"}) {
+        EXPECT_TRUE(KeyExists(kept)) << Utf8(kept);
+    }
+}
+
+// The shipped DLL copied into a folder of its own (the folder name is part of the test).
+std::wstring CopyOfDll(const std::wstring& folderHint) {
+    const std::wstring folder = MakeTempFolder(folderHint);
+    CopyInto(NIVRA_DLL_PATH, folder, L"NivraShellExt.dll");
+    return folder + L"NivraShellExt.dll";
+}
+
+HRESULT CallExport(const std::wstring& dll, const char* name) {
+    HMODULE module = ::LoadLibraryW(dll.c_str());
+    if (module == nullptr) return HRESULT_FROM_WIN32(::GetLastError());
+    auto exported = reinterpret_cast<HRESULT(WINAPI*)()>(
+        reinterpret_cast<void*>(::GetProcAddress(module, name)));
+    const HRESULT hr = exported != nullptr ? exported() : E_NOINTERFACE;
+    ::FreeLibrary(module);
+    return hr;
+}
+
+class Registration : public ::testing::Test {
+protected:
+    void TearDown() override { CallExport(NIVRA_DLL_PATH, "DllUnregisterServer"); }
+};
+
+TEST_F(Registration, RegisteringWritesEveryEntryWithTheDllsOwnPath) {
+    const std::wstring dll = CopyOfDll(L"reg");
+    ASSERT_EQ(CallExport(dll, "DllRegisterServer"), S_OK);
+    ExpectRegistered(dll);
+}
+
+TEST_F(Registration, APathWithASingleQuoteIsRegisteredWithOneQuote) {
+    const std::wstring dll = CopyOfDll(L"O'Brien");
+    ASSERT_EQ(CallExport(dll, "DllRegisterServer"), S_OK);
+    EXPECT_EQ(ReadValue(kClassKey + L"\\InprocServer32"), Sz(dll));
+}
+
+TEST_F(Registration, RegisteringTwiceEqualsOnceAndDropsStaleSubkeys) {
+    const std::wstring dll = CopyOfDll(L"twice");
+    ASSERT_EQ(CallExport(dll, "DllRegisterServer"), S_OK);
+    HKEY stale = nullptr;
+    ASSERT_EQ(::RegCreateKeyExW(HKEY_CLASSES_ROOT, (kClassKey + L"\\Stale").c_str(), 0, nullptr, 0,
+                                KEY_WRITE, nullptr, &stale, nullptr),
+              ERROR_SUCCESS);
+    ::RegCloseKey(stale);
+    ASSERT_EQ(CallExport(dll, "DllRegisterServer"), S_OK);
+    ExpectRegistered(dll);
+    EXPECT_FALSE(KeyExists(kClassKey + L"\\Stale"));
+}
+
+TEST_F(Registration, UnregisteringRemovesTheEntriesAndKeepsTheSharedParents) {
+    const std::wstring dll = CopyOfDll(L"unreg");
+    ASSERT_EQ(CallExport(dll, "DllRegisterServer"), S_OK);
+    ASSERT_EQ(CallExport(dll, "DllUnregisterServer"), S_OK);
+    ExpectUnregistered();
+    // Unregistering what is already gone is not an error.
+    EXPECT_EQ(CallExport(dll, "DllUnregisterServer"), S_OK);
+}
+
+TEST_F(Registration, AKeyAnotherProductExtendedKeepsItsPlace) {
+    const std::wstring dll = CopyOfDll(L"foreign");
+    ASSERT_EQ(CallExport(dll, "DllRegisterServer"), S_OK);
+    HKEY foreign = nullptr;
+    ASSERT_EQ(::RegCreateKeyExW(HKEY_CLASSES_ROOT, L"NivraShellExtLib.NivraShellExt\\Other", 0,
+                                nullptr, 0, KEY_WRITE, nullptr, &foreign, nullptr),
+              ERROR_SUCCESS);
+    ::RegCloseKey(foreign);
+    ASSERT_EQ(CallExport(dll, "DllUnregisterServer"), S_OK);
+    EXPECT_TRUE(KeyExists(L"NivraShellExtLib.NivraShellExt\\Other"));
+    EXPECT_FALSE(KeyExists(L"NivraShellExtLib.NivraShellExt\\CLSID"));
+    ::RegDeleteKeyW(HKEY_CLASSES_ROOT, L"NivraShellExtLib.NivraShellExt\\Other");
+    ::RegDeleteKeyW(HKEY_CLASSES_ROOT, L"NivraShellExtLib.NivraShellExt");
+}
+
+// A folder below the temporary folder whose DLL path has exactly `length` units.
+std::wstring DllPathOfLength(std::size_t length) {
+    std::wstring folder = MakeTempFolder(L"long");
+    const std::wstring name = L"\\NivraShellExt.dll";
+    while (folder.size() + name.size() < length) {
+        const std::size_t room = length - folder.size() - name.size();
+        const std::wstring part(room > 60 ? 60 : room, L'd');
+        folder += part;
+        if (folder.size() + name.size() < length) folder += L"\\";
+        ::CreateDirectoryW(folder.c_str(), nullptr);
+    }
+    if (folder.back() == L'\\') folder.pop_back();
+    ::CreateDirectoryW(folder.c_str(), nullptr);
+    const std::wstring dll = folder + name;
+    ::CopyFileW(NIVRA_DLL_PATH, dll.c_str(), FALSE);
+    return dll;
+}
+
+TEST_F(Registration, APathThatFillsTheBufferFailsBeforeAnyChangeAndOneUnitLessRegisters) {
+    const std::wstring full = DllPathOfLength(260);
+    ASSERT_EQ(full.size(), 260u);
+    HMODULE probe = ::LoadLibraryW(full.c_str());
+    if (probe == nullptr) GTEST_SKIP() << "Wine cannot load a DLL from a 260-unit path";
+    ::FreeLibrary(probe);
+    EXPECT_EQ(CallExport(full, "DllRegisterServer"), HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER));
+    EXPECT_FALSE(KeyExists(kClassKey));
+    EXPECT_FALSE(KeyExists(L"NivraShellExtLib.NivraShellExt"));
+
+    const std::wstring fits = DllPathOfLength(259);
+    ASSERT_EQ(fits.size(), 259u);
+    EXPECT_EQ(CallExport(fits, "DllRegisterServer"), S_OK);
+    EXPECT_EQ(ReadValue(kClassKey + L"\\InprocServer32"), Sz(fits));
+}
+
+TEST_F(Registration, WinesRegsvr32RegistersAndUnregistersTheSame) {
+    const std::wstring dll = CopyOfDll(L"regsvr32");
+    wchar_t system[MAX_PATH];
+    ::GetSystemDirectoryW(system, MAX_PATH);
+    const std::wstring regsvr32 = std::wstring(system) + L"\\regsvr32.exe";
+    ASSERT_EQ(RunProgram(regsvr32, L"/s \"" + dll + L"\""), 0);
+    ExpectRegistered(dll);
+    ASSERT_EQ(RunProgram(regsvr32, L"/s /u \"" + dll + L"\""), 0);
+    ExpectUnregistered();
+}
+
+TEST_F(Registration, TheComRuntimeFindsTheHandlerAndUnloadsItWhenReleased) {
+    const std::wstring folder = MakeTempFolder(L"com");
+    CopyInto(NIVRA_DLL_PATH, folder, L"NivraShellExt.dll");
+    CopyInto(ProgramFolder() + L"Nivra.exe", folder, L"Nivra.exe");
+    const std::wstring dll = folder + L"NivraShellExt.dll";
+    ASSERT_EQ(CallExport(dll, "DllRegisterServer"), S_OK);
+
+    ASSERT_TRUE(SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+    {
+        IShellExtInit* init = nullptr;
+        ASSERT_EQ(::CoCreateInstance(kHandlerClass, nullptr, CLSCTX_INPROC_SERVER,
+                                     IID_IShellExtInit, reinterpret_cast<void**>(&init)),
+                  S_OK);
+        EXPECT_NE(::GetModuleHandleW(dll.c_str()), nullptr);
+        HdropDataObject selection({L"C:\\docs\\report.pdf"});
+        EXPECT_EQ(init->Initialize(nullptr, &selection, nullptr), S_OK);
+        IContextMenu* menu = nullptr;
+        ASSERT_EQ(init->QueryInterface(IID_IContextMenu, reinterpret_cast<void**>(&menu)), S_OK);
+        CMINVOKECOMMANDINFO info = {};
+        info.cbSize = sizeof(info);
+        info.lpVerb = "adoc";
+        EXPECT_EQ(menu->InvokeCommand(&info), S_OK);
+        menu->Release();
+        init->Release();
+    }
+    const auto received = WaitForFile(folder + L"Nivra.received.txt", std::chrono::seconds(20));
+    ASSERT_TRUE(received.has_value());
+    EXPECT_EQ(received->substr(0, received->find('\n')), "nivra -create \"C:\\docs\\report.pdf\"");
+    // The runtime unloads idle libraries only after a grace period; ask until it does.
+    bool unloaded = false;
+    for (int attempt = 0; attempt < 100 && !unloaded; ++attempt) {
+        ::CoFreeUnusedLibrariesEx(0, 0);
+        unloaded = ::GetModuleHandleW(dll.c_str()) == nullptr;
+        if (!unloaded) ::Sleep(100);
+    }
+    EXPECT_TRUE(unloaded);
+    ::CoUninitialize();
+}
+
+}  // namespace
+}  // namespace nivra::test
