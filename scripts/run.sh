@@ -1,16 +1,20 @@
 #!/usr/bin/env bash
 # The main job: one right-click on one file in an Explorer-like host, under Wine.
-# Usage: run.sh [--lang lt|en] [FILE]    (without FILE, a sample PDF is used)
+# Usage: run.sh [--lang lt|en] [--winxp] [FILE]    (without FILE, a sample PDF is used)
 # Installs what is missing, builds the DLL and the host, puts the DLL, a stand-in Nivra.exe
-# and the settings file into a throwaway folder, and prints what a user would see.
+# and the settings file into a throwaway folder, registers the DLL with regsvr32 in a
+# throwaway Wine prefix (reporting Windows XP with --winxp, for the owner-drawn image), and
+# right-clicks the file as Explorer would, printing what a user would see.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${NIVRA_BUILD_DIR:-$root/build}
 lang=en
+winxp=no
 while [ $# -gt 0 ]; do
   case $1 in
     --lang) lang=${2:?--lang needs lt or en}; shift 2 ;;
-    -h|--help) sed -n '2,5p' "$0"; exit 0 ;;
+    --winxp) winxp=yes; shift ;;
+    -h|--help) sed -n '2,7p' "$0"; exit 0 ;;
     *) break ;;
   esac
 done
@@ -51,11 +55,18 @@ fi
 winpath() { local p; p=$(realpath "$1"); echo "Z:${p//\//\\}"; }
 
 prefix=$build/run-prefix
-echo "preparing a Wine prefix in $prefix ..."
+rm -rf "$prefix"
+echo "preparing a throwaway Wine prefix in $prefix ..."
 bash "$root/scripts/wine-prefix.sh" "$prefix" $arch
-echo "settings:     osgi.nl=$lang ($arch DLL)"
+wine() { "$root/scripts/wine-run.sh" "$prefix" $arch "$@"; }
+if [ $winxp = yes ]; then
+  version=$([ $arch = x64 ] && echo winxp64 || echo winxp)
+  wine reg add 'HKCU\Software\Wine' /v Version /d $version /f >/dev/null 2>&1
+fi
+dll=$(winpath "$stage/NivraShellExt.dll")
+wine regsvr32 /s "$dll" || { echo "error: regsvr32 could not register $dll" >&2; exit 1; }
+echo "settings:     osgi.nl=$lang ($arch DLL$([ $winxp = yes ] && echo ', Windows XP'))"
 status=0
-"$root/scripts/wine-run.sh" "$prefix" $arch "$build/wine-tests-$arch/bin/nivra_host.exe" \
-  "$(winpath "$stage/NivraShellExt.dll")" "$(winpath "$file")" || status=$?
+wine "$build/wine-tests-$arch/bin/nivra_host.exe" "$(winpath "$file")" || status=$?
 bash "$root/scripts/wine-prefix.sh" "$prefix" $arch stop
 exit $status

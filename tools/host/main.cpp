@@ -1,8 +1,9 @@
 // A small Explorer-like host: one right-click on one file, printed as a user would see it.
-//   nivra_host DLL FILE
-// Loads the handler DLL as Explorer does (DllGetClassObject, IClassFactory), hands it the
-// file in a data object, builds a real popup menu, prints the item, its help text and verb,
-// saves nothing and invokes the command, then prints what the application received.
+//   nivra_host FILE
+// Does what Explorer does: finds the context-menu handlers registered for every file
+// (HKCR\*\ShellEx\ContextMenuHandlers), creates ours through the COM runtime, hands it the
+// file in a data object, builds a real popup menu, prints the item, its help text, verb and
+// image, invokes the command, and prints what the application received.
 #include <windows.h>
 #include <shlobj.h>
 
@@ -17,11 +18,13 @@ using namespace nivra::test;
 namespace {
 
 // {37653C37-DEDE-49F1-A788-4E46787130D9}
-const CLSID kHandlerClass = {0x37653C37, 0xDEDE, 0x49F1,
-                             {0xA7, 0x88, 0x4E, 0x46, 0x78, 0x71, 0x30, 0xD9}};
+const CLSID kHandlerClass = {
+    0x37653C37, 0xDEDE, 0x49F1, {0xA7, 0x88, 0x4E, 0x46, 0x78, 0x71, 0x30, 0xD9}};
 constexpr UINT kFirstCommand = 1000;
 
-void Say(const std::string& text) { std::printf("%s\n", text.c_str()); }
+void Say(const std::string& text) {
+    std::printf("%s\n", text.c_str());
+}
 
 int Fail(const std::string& what, const std::string& remedy) {
     std::fprintf(stderr, "error: %s\n  %s\n", what.c_str(), remedy.c_str());
@@ -34,34 +37,79 @@ std::string Hex(HRESULT hr) {
     return text;
 }
 
+// The class registered under ContextMenuHandlers\NivraShellExt, or null when none is.
+bool FindRegisteredHandler(CLSID& classId, std::wstring& dllPath) {
+    HKEY handlers = nullptr;
+    if (::RegOpenKeyExW(HKEY_CLASSES_ROOT, L"*\\ShellEx\\ContextMenuHandlers", 0, KEY_READ,
+                        &handlers) != ERROR_SUCCESS) {
+        return false;
+    }
+    bool found = false;
+    wchar_t name[256];
+    for (DWORD i = 0; !found; ++i) {
+        DWORD length = 256;
+        if (::RegEnumKeyExW(handlers, i, name, &length, nullptr, nullptr, nullptr, nullptr) !=
+            ERROR_SUCCESS) {
+            break;
+        }
+        wchar_t text[64] = {};
+        LONG bytes = sizeof(text);
+        if (::RegQueryValueW(handlers, name, text, &bytes) != ERROR_SUCCESS)
+            continue;
+        CLSID candidate;
+        if (FAILED(::CLSIDFromString(text, &candidate)) ||
+            !IsEqualCLSID(candidate, kHandlerClass)) {
+            continue;
+        }
+        classId = candidate;
+        wchar_t server[1024] = {};
+        LONG serverBytes = sizeof(server);
+        const std::wstring key = std::wstring(L"CLSID\\") + text + L"\\InprocServer32";
+        ::RegQueryValueW(HKEY_CLASSES_ROOT, key.c_str(), server, &serverBytes);
+        dllPath = server;
+        Say("handler:      " + Utf8(name) + " " + Utf8(text));
+        Say("registered:   " + Utf8(dllPath));
+        found = true;
+    }
+    ::RegCloseKey(handlers);
+    return found;
+}
+
+int RightClick(const std::wstring& file);
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc != 3) return Fail("usage: nivra_host DLL FILE", "give the handler DLL and a file");
-    const std::wstring dllPath = argv[1];
-    const std::wstring file = argv[2];
-
-    HMODULE dll = ::LoadLibraryW(dllPath.c_str());
-    if (dll == nullptr) {
-        return Fail("cannot load " + Utf8(dllPath), "build it first: bash scripts/test.sh");
+    if (argc != 2)
+        return Fail("usage: nivra_host FILE", "give the file to right-click");
+    if (FAILED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
+        return Fail("the COM runtime did not start", "");
     }
-    using GetClassObject = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
-    auto getClassObject = reinterpret_cast<GetClassObject>(
-        reinterpret_cast<void*>(::GetProcAddress(dll, "DllGetClassObject")));
-    if (getClassObject == nullptr) return Fail("the DLL exports no DllGetClassObject", "");
+    const int status = RightClick(argv[1]);
+    ::CoUninitialize();
+    return status;
+}
 
-    IClassFactory* factory = nullptr;
-    HRESULT hr = getClassObject(kHandlerClass, IID_IClassFactory, reinterpret_cast<void**>(&factory));
-    if (FAILED(hr)) return Fail("DllGetClassObject failed with " + Hex(hr), "");
+namespace {
+
+int RightClick(const std::wstring& file) {
+    CLSID classId;
+    std::wstring dllPath;
+    if (!FindRegisteredHandler(classId, dllPath)) {
+        return Fail("no NivraShellExt handler is registered for all files",
+                    "register it first: regsvr32 NivraShellExt.dll (scripts/run.sh does this)");
+    }
     IShellExtInit* init = nullptr;
-    hr = factory->CreateInstance(nullptr, IID_IShellExtInit, reinterpret_cast<void**>(&init));
-    factory->Release();
-    if (FAILED(hr)) return Fail("CreateInstance failed with " + Hex(hr), "");
+    HRESULT hr = ::CoCreateInstance(classId, nullptr, CLSCTX_INPROC_SERVER, IID_IShellExtInit,
+                                    reinterpret_cast<void**>(&init));
+    if (FAILED(hr))
+        return Fail("CoCreateInstance failed with " + Hex(hr), "");
 
     HdropDataObject selection({file});
     hr = init->Initialize(nullptr, &selection, nullptr);
     Say("file:         " + Utf8(file));
-    if (FAILED(hr)) return Fail("Initialize refused the selection with " + Hex(hr), "");
+    if (FAILED(hr))
+        return Fail("Initialize refused the selection with " + Hex(hr), "");
 
     IContextMenu* menu = nullptr;
     init->QueryInterface(IID_IContextMenu, reinterpret_cast<void**>(&menu));
@@ -85,10 +133,28 @@ int wmain(int argc, wchar_t** argv) {
         Say("menu item:    " + Utf8(text));
         Say("help text:    " + Utf8(help));
         Say("verb:         " + Utf8(verb));
-        Say(std::string("image:        ") +
-            (item.hbmpItem == HBMMENU_CALLBACK ? "drawn by the handler (owner-drawn)"
-             : item.hbmpItem != nullptr       ? "16x16 bitmap with alpha"
-                                              : "none"));
+        if (item.hbmpItem == HBMMENU_CALLBACK) {
+            IContextMenu3* menu3 = nullptr;
+            menu->QueryInterface(IID_IContextMenu3, reinterpret_cast<void**>(&menu3));
+            MEASUREITEMSTRUCT measure = {};
+            measure.CtlType = ODT_MENU;
+            LRESULT handled = 0;
+            if (menu3 != nullptr) {
+                menu3->HandleMenuMsg2(WM_MEASUREITEM, 0, reinterpret_cast<LPARAM>(&measure),
+                                      &handled);
+                menu3->Release();
+            }
+            Say("image:        drawn by the handler (owner-drawn), measured " +
+                std::to_string(measure.itemWidth) + "x" + std::to_string(measure.itemHeight));
+        } else if (item.hbmpItem != nullptr) {
+            BITMAP bitmap = {};
+            ::GetObjectW(item.hbmpItem, sizeof(bitmap), &bitmap);
+            Say("image:        " + std::to_string(bitmap.bmWidth) + "x" +
+                std::to_string(bitmap.bmHeight) + " bitmap, " + std::to_string(bitmap.bmBitsPixel) +
+                " bits per pixel");
+        } else {
+            Say("image:        none");
+        }
 
         CMINVOKECOMMANDINFO invoke = {};
         invoke.cbSize = sizeof(invoke);
@@ -107,3 +173,5 @@ int wmain(int argc, wchar_t** argv) {
     init->Release();
     return 0;
 }
+
+}  // namespace
