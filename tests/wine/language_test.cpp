@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "product_paths.h"
 #include "support/wine_files.h"
 
 namespace nivra::test {
@@ -17,6 +18,7 @@ const std::wstring kLithuanian =
 std::wstring ProbeFolder(const char* settings) {
     const std::wstring folder = MakeTempFolder(L"lang");
     CopyInto(ProgramFolder() + L"handler_probe.exe", folder, L"handler_probe.exe");
+    CopyInto(NIVRA_DLL_PATH, folder, L"NivraShellExt.dll");
     if (settings != nullptr) {
         ::CreateDirectoryW((folder + L"configuration").c_str(), nullptr);
         WriteUtf8File(folder + L"configuration\\config.ini", settings);
