@@ -67,6 +67,7 @@ dll=$(winpath "$stage/NivraShellExt.dll")
 wine regsvr32 /s "$dll" || { echo "error: regsvr32 could not register $dll" >&2; exit 1; }
 echo "settings:     osgi.nl=$lang ($arch DLL$([ $winxp = yes ] && echo ', Windows XP'))"
 status=0
-wine "$build/wine-tests-$arch/bin/nivra_host.exe" "$(winpath "$file")" || status=$?
+wine "$build/wine-tests-$arch/bin/nivra_host.exe" "$(winpath "$file")" \
+  "$(winpath "$build/run")\\menu-item.png" || status=$?
 bash "$root/scripts/wine-prefix.sh" "$prefix" $arch stop
 exit $status

@@ -1,14 +1,20 @@
 // A small Explorer-like host: one right-click on one file, printed as a user would see it.
-//   nivra_host FILE
+//   nivra_host FILE [IMAGE.png]
 // Does what Explorer does: finds the context-menu handlers registered for every file
 // (HKCR\*\ShellEx\ContextMenuHandlers), creates ours through the COM runtime, hands it the
 // file in a data object, builds a real popup menu, prints the item, its help text, verb and
-// image, invokes the command, and prints what the application received.
+// image (saved as a PNG file when asked), invokes the command, and prints what the
+// application received.
 #include <windows.h>
 #include <shlobj.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
+
+#include "png_file.h"
 
 #include "support/hdrop_data_object.h"
 #include "support/wine_files.h"
@@ -75,24 +81,104 @@ bool FindRegisteredHandler(CLSID& classId, std::wstring& dllPath) {
     return found;
 }
 
-int RightClick(const std::wstring& file);
+int RightClick(const std::wstring& file, const std::wstring& png);
+
+// The shell's own data object for the file, as Explorer hands it over; null where Wine
+// cannot make one.
+IDataObject* ShellDataObject(const std::wstring& file) {
+    PIDLIST_ABSOLUTE item = nullptr;
+    if (FAILED(::SHParseDisplayName(file.c_str(), nullptr, &item, 0, nullptr)))
+        return nullptr;
+    PIDLIST_ABSOLUTE folder = ::ILClone(item);
+    ::ILRemoveLastID(folder);
+    PCUITEMID_CHILD child = ::ILFindLastID(item);
+    IDataObject* data = nullptr;
+    if (FAILED(::SHCreateDataObject(folder, 1, &child, nullptr, IID_IDataObject,
+                                    reinterpret_cast<void**>(&data)))) {
+        data = nullptr;
+    }
+    ::ILFree(folder);
+    ::ILFree(item);
+    return data;
+}
+
+// The item's image as straight-alpha RGBA rows, top row first: its bitmap, or what the
+// handler draws on a white square when it draws the image itself.
+std::vector<std::uint8_t> ItemImage(IContextMenu* menu, HBITMAP bitmap, int& size) {
+    size = 16;
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    HDC screen = ::GetDC(nullptr);
+    HDC dc = ::CreateCompatibleDC(screen);
+    bool drawn = bitmap == HBMMENU_CALLBACK;
+    HBITMAP canvas = nullptr;
+    if (drawn) {
+        info.bmiHeader.biWidth = size;
+        info.bmiHeader.biHeight = -size;
+        void* bits = nullptr;
+        canvas = ::CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+        std::fill_n(static_cast<std::uint32_t*>(bits), size * size, 0xFFFFFFFFu);
+        HGDIOBJ old = ::SelectObject(dc, canvas);
+        IContextMenu3* menu3 = nullptr;
+        menu->QueryInterface(IID_IContextMenu3, reinterpret_cast<void**>(&menu3));
+        DRAWITEMSTRUCT draw = {};
+        draw.CtlType = ODT_MENU;
+        draw.hDC = dc;
+        draw.rcItem = {0, 0, size, size};
+        if (menu3 != nullptr) {
+            menu3->HandleMenuMsg2(WM_DRAWITEM, 0, reinterpret_cast<LPARAM>(&draw), nullptr);
+            menu3->Release();
+        }
+        ::SelectObject(dc, old);
+        bitmap = canvas;
+    } else {
+        BITMAP shape = {};
+        ::GetObjectW(bitmap, sizeof(shape), &shape);
+        size = shape.bmWidth;
+        info.bmiHeader.biWidth = size;
+        info.bmiHeader.biHeight = -size;
+    }
+    std::vector<std::uint8_t> pixels(static_cast<std::size_t>(size * size * 4));
+    ::GetDIBits(dc, bitmap, 0, size, pixels.data(), &info, DIB_RGB_COLORS);
+    ::DeleteDC(dc);
+    ::ReleaseDC(nullptr, screen);
+    if (canvas != nullptr)
+        ::DeleteObject(canvas);
+    for (std::size_t i = 0; i < pixels.size(); i += 4) {
+        // Blue, green, red, premultiplied alpha in; red, green, blue, straight alpha out.
+        const unsigned alpha = drawn ? 255 : pixels[i + 3];
+        auto straight = [&](unsigned c) {
+            return static_cast<std::uint8_t>(alpha == 0 ? 0 : std::min(255u, c * 255 / alpha));
+        };
+        const std::uint8_t blue = pixels[i], green = pixels[i + 1], red = pixels[i + 2];
+        pixels[i] = straight(red);
+        pixels[i + 1] = straight(green);
+        pixels[i + 2] = straight(blue);
+        pixels[i + 3] = static_cast<std::uint8_t>(alpha);
+    }
+    return pixels;
+}
 
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc != 2)
-        return Fail("usage: nivra_host FILE", "give the file to right-click");
+    if (argc != 2 && argc != 3) {
+        return Fail("usage: nivra_host FILE [IMAGE.png]", "give the file to right-click");
+    }
     if (FAILED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
         return Fail("the COM runtime did not start", "");
     }
-    const int status = RightClick(argv[1]);
+    const int status = RightClick(argv[1], argc == 3 ? argv[2] : L"");
     ::CoUninitialize();
     return status;
 }
 
 namespace {
 
-int RightClick(const std::wstring& file) {
+int RightClick(const std::wstring& file, const std::wstring& png) {
     CLSID classId;
     std::wstring dllPath;
     if (!FindRegisteredHandler(classId, dllPath)) {
@@ -105,9 +191,15 @@ int RightClick(const std::wstring& file) {
     if (FAILED(hr))
         return Fail("CoCreateInstance failed with " + Hex(hr), "");
 
-    HdropDataObject selection({file});
-    hr = init->Initialize(nullptr, &selection, nullptr);
+    HdropDataObject ownSelection({file});
+    IDataObject* shellSelection = ShellDataObject(file);
+    hr = init->Initialize(nullptr, shellSelection != nullptr ? shellSelection : &ownSelection,
+                          nullptr);
+    if (shellSelection != nullptr)
+        shellSelection->Release();
     Say("file:         " + Utf8(file));
+    Say(std::string("selection:    ") +
+        (shellSelection != nullptr ? "the shell's own data object" : "the host's data object"));
     if (FAILED(hr))
         return Fail("Initialize refused the selection with " + Hex(hr), "");
 
@@ -154,6 +246,12 @@ int RightClick(const std::wstring& file) {
                 " bits per pixel");
         } else {
             Say("image:        none");
+        }
+        if (!png.empty() && item.hbmpItem != nullptr) {
+            int size = 0;
+            const auto pixels = ItemImage(menu, item.hbmpItem, size);
+            if (nivra::host::SavePng(png, size, size, pixels))
+                Say("image saved:  " + Utf8(png));
         }
 
         CMINVOKECOMMANDINFO invoke = {};
