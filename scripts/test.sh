@@ -10,11 +10,13 @@ jobs=2
 bash "$root/scripts/setup.sh" || exit 1
 
 failures=()
-step() {  # step NAME COMMAND...: runs one step, remembers a failure, goes on
+step() {  # step NAME COMMAND...: runs one step, remembers a failure, returns its status
   local name=$1
   shift
   echo "== $name"
-  "$@" || failures+=("$name")
+  "$@" && return 0
+  failures+=("$name")
+  return 1
 }
 configure_and_build() {  # DIR CMAKE-ARGS...
   local dir=$1
@@ -46,6 +48,7 @@ done
 for arch in x64 x86; do
   triple=$([ $arch = x86 ] && echo i686 || echo x86_64)
   if ! bash "$root/scripts/wine-arch-works.sh" $arch; then
+    # Building them anyway would add minutes to every run for tests that cannot start.
     echo "== wine tests $arch: not run: this machine cannot run $arch Windows programs" \
          "(32-bit Wine needs the kernel's 32-bit emulation)"
     continue
@@ -53,7 +56,8 @@ for arch in x64 x86; do
   step "wine tests $arch build" configure_and_build "$build/wine-tests-$arch" \
     -DNIVRA_BUILD=wine-tests -DNIVRA_ARCH=$arch \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-$triple-tests.cmake" \
-    -DNIVRA_PRODUCT_DIR="$build/product-$arch" -DNIVRA_OTHER_PRODUCT_DIRS="$build/product-x86;$build/product-x64" &&
+    -DNIVRA_PRODUCT_DIR="$build/product-$arch" \
+    -DNIVRA_OTHER_PRODUCT_DIRS="$build/product-x86;$build/product-x64" &&
     step "wine tests $arch" run_ctest "$build/wine-tests-$arch"
 done
 
