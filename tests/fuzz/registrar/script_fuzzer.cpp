@@ -1,8 +1,11 @@
 // Feeds arbitrary scripts through both passes against the in-memory registry. Whatever the
 // input, a run must not crash, must close every handle and must give back every block.
 //
-// Input: byte 0 chooses the text form (even: one unit per byte, odd: UTF-16LE) and byte 1, when
-// not zero, makes the allocation seam fail after that many successes. The rest is the script.
+// Input: bit 0 of byte 0 chooses the text form (0: one unit per byte, 1: UTF-16LE) and byte 1,
+// when not zero, makes the allocation seam fail after that many successes. The rest is the
+// script. When bit 1 of byte 0 is set, the text before its first NUL is the registrar's variable
+// list instead of the fixed one: entries separated by U+0001, each "name=value" (no "=": an
+// empty value), added through the registrar's own map, which the script then reads.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -12,10 +15,12 @@
 #include <iterator>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/heap_test_hooks.h"
 #include "memory_registry.h"
+#include "registrar/reg_object.h"
 #include "registrar/script_interpreter.h"
 #include "registrar/script_text.h"
 
@@ -46,10 +51,64 @@ class FuzzVariables : public nivra::IVariableLookup {
     }
 };
 
+// The registrar only needs these to run script resources, which the fuzzer never does.
+class NoModuleResources : public nivra::IModuleResources {
+  public:
+    void* LoadDataModule(const char16_t*) noexcept override { return nullptr; }
+    void ReleaseModule(void*) noexcept override {}
+    void* FindScriptResource(void*, const char16_t*, nivra::ResourceId) noexcept override {
+        return nullptr;
+    }
+    bool LoadResourceBytes(void*, void*, const void**, std::uint32_t*) noexcept override {
+        return false;
+    }
+    std::uint32_t ConvertAnsi(const char*, std::uint32_t, char16_t*,
+                              std::uint32_t) noexcept override {
+        return 0;
+    }
+    std::uint32_t LastError() noexcept override { return 2; }
+};
+
 void Check(bool condition, const char* what) {
     if (!condition) {
         std::fprintf(stderr, "invariant broken: %s\n", what);
         std::abort();
+    }
+}
+
+// The value of the first recorded variable whose name matches, or null.
+const std::u16string* FirstMatch(
+    const std::vector<std::pair<std::u16string, std::u16string>>& added,
+    const std::u16string& name) {
+    for (const auto& [earlier, value] : added) {
+        if (nivra::EqualsIgnoringCase(earlier.c_str(), name.c_str()))
+            return &value;
+    }
+    return nullptr;
+}
+
+// Adds each "name=value" entry of `list` and checks the map against a plain record of what
+// was added: after every add, refused or not, the name's lookup gives the first matching
+// recorded entry, so a refused add has changed nothing that can be seen.
+void AddVariables(nivra::CRegObject& registrar, const std::u16string& list) {
+    std::vector<std::pair<std::u16string, std::u16string>> added;
+    std::size_t start = 0;
+    while (start <= list.size()) {
+        std::size_t end = list.find(u'\x01', start);
+        if (end == std::u16string::npos)
+            end = list.size();
+        const std::u16string entry = list.substr(start, end - start);
+        const std::size_t equals = entry.find(u'=');
+        const std::u16string name = entry.substr(0, equals);
+        const std::u16string value =
+            equals == std::u16string::npos ? std::u16string() : entry.substr(equals + 1);
+        if (registrar.AddVariable(name.c_str(), value.c_str()) == nivra::kOk)
+            added.emplace_back(name, value);
+        const char16_t* found = registrar.FindVariable(name.c_str());
+        const std::u16string* expected = FirstMatch(added, name);
+        Check(expected == nullptr ? found == nullptr : found != nullptr && *expected == found,
+              "a lookup did not find the first matching entry");
+        start = end + 1;
     }
 }
 
@@ -65,15 +124,29 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         for (std::size_t i = 2; i + 1 < size; i += 2)
             script.push_back(static_cast<char16_t>(data[i] | (data[i + 1] << 8)));
     }
+    const bool variablesFromInput = (data[0] & 2) != 0;
+    std::u16string variableList;
+    if (variablesFromInput) {
+        const std::size_t nul = script.find(u'\0');
+        variableList = script.substr(0, nul);
+        script = nul == std::u16string::npos ? std::u16string() : script.substr(nul + 1);
+    }
     const std::size_t live = nivra::testing::LiveAllocations();
     {
         MemoryRegistry registry;
         registry.AddKey("HKCR\\CLSID\\existing\\deep");
         registry.AddString("HKCU\\k", "v", "old");
-        FuzzVariables variables;
-        auto interpreter = std::make_unique<nivra::CRegScriptInterpreter>(registry, variables);
+        FuzzVariables fixedVariables;
+        NoModuleResources resources;
+        nivra::CRegObject registrar(registry, resources);
         if (data[1] != 0)
             nivra::testing::FailAllocationsAfter(data[1]);
+        if (variablesFromInput)
+            AddVariables(registrar, variableList);
+        const nivra::IVariableLookup& variables =
+            variablesFromInput ? static_cast<const nivra::IVariableLookup&>(registrar)
+                               : fixedVariables;
+        auto interpreter = std::make_unique<nivra::CRegScriptInterpreter>(registry, variables);
         (void)interpreter->RunScript(script.c_str(), true);
         Check(registry.OpenHandles() == 0, "register pass left a handle open");
         (void)interpreter->RunScript(script.c_str(), false);
