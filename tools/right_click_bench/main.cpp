@@ -84,9 +84,15 @@ double TimeWithMenu(Work work) {
     const bool ok = work(menu);
     ::QueryPerformanceCounter(&end);
     const int items = ::GetMenuItemCount(menu);
+    MENUITEMINFOW item = {};
+    item.cbSize = sizeof(item);
+    item.fMask = MIIM_BITMAP;
+    ::GetMenuItemInfoW(menu, 0, TRUE, &item);
     ::DestroyMenu(menu);
-    if (!ok || items != 1) {
-        std::fprintf(stderr, "right_click_bench: a right-click did not add one item\n");
+    // An item without its image would make the right-click look cheaper than it is.
+    if (!ok || items != 1 || item.hbmpItem == nullptr || item.hbmpItem == HBMMENU_CALLBACK) {
+        std::fprintf(stderr,
+                     "right_click_bench: a right-click did not add one item with an image\n");
         std::exit(1);
     }
     return Microseconds(start, end);
@@ -99,7 +105,8 @@ bool RightClick(HMODULE dll, Selection& selection, HMENU menu) {
     auto getClassObject = reinterpret_cast<GetClassObjectFunction>(
         reinterpret_cast<void*>(::GetProcAddress(dll, "DllGetClassObject")));
     IClassFactory* factory = nullptr;
-    if (FAILED(getClassObject(kHandlerClass, IID_IClassFactory, reinterpret_cast<void**>(&factory))))
+    if (FAILED(
+            getClassObject(kHandlerClass, IID_IClassFactory, reinterpret_cast<void**>(&factory))))
         return false;
     IShellExtInit* init = nullptr;
     factory->CreateInstance(nullptr, IID_IShellExtInit, reinterpret_cast<void**>(&init));
