@@ -44,7 +44,7 @@ for target in "${targets[@]}"; do
     -artifact_prefix="$findings/" "$work" "$seeds" >"$log" 2>&1
   status=$?
   echo "== $target"
-  grep -E '^#[0-9]+ .*cov:' "$log" | tail -1
+  grep -E '^#[0-9]+[[:space:]].*cov:' "$log" | tail -1
   grep -E 'stat::number_of_executed_units|stat::peak_rss_mb' "$log"
   count=$(ls "$findings" | wc -l)
   echo "findings: $count (in $findings)"
