@@ -6,6 +6,8 @@
 #include <windows.h>
 #include <psapi.h>
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 
 namespace nivra::test {
@@ -34,6 +36,19 @@ struct ProcessFootprint {
         return f;
     }
 };
+
+// What many load, right-click and unload cycles may leave: no TLS slot, no handle, no more
+// than a stray GDI object of Wine's own (it keeps one now and then on a library's load; a leak
+// per cycle would add thousands), and no more memory than the heap's bookkeeping (16 KB lost
+// per load would be tens of megabytes).
+inline void ExpectLoadCyclesLeftNothing(const ProcessFootprint& before,
+                                        const ProcessFootprint& after) {
+    EXPECT_EQ(after.nextTlsSlot, before.nextTlsSlot);
+    EXPECT_EQ(after.nextHandle, before.nextHandle);
+    EXPECT_LT(after.nextGdiObject, before.nextGdiObject + 8);
+    EXPECT_LT(after.committed, before.committed + 512 * 1024)
+        << "committed memory grew from " << before.committed << " to " << after.committed;
+}
 
 // Explorer has these loaded all along; without them a cycle that unloads the DLL would load
 // and unload them too.

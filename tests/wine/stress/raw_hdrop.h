@@ -36,8 +36,7 @@ class RawHdropDataObject : public IDataObject {
 // A DROPFILES header with the given name offset and width, followed by `names` as they are
 // (terminators only where the caller put them).
 std::vector<unsigned char> DropBlock(DWORD namesOffset, bool wide, const std::wstring& names);
-// A well-formed block naming one file. Loops use it rather than HdropDataObject, whose blocks
-// are never freed and would look like the handler's leak.
+// A well-formed block naming one file.
 std::vector<unsigned char> OneFileBlock(const std::wstring& path);
 
 inline std::vector<unsigned char> DropBlock(DWORD namesOffset, bool wide,

@@ -41,8 +41,7 @@ HRESULT HdropDataObject::GetData(FORMATETC* format, STGMEDIUM* medium) {
     }
     medium->tymed = TYMED_HGLOBAL;
     medium->hGlobal = nullMemory ? nullptr : MakeHdrop(files_);
-    // With a release object, ReleaseStgMedium calls it instead of freeing the memory; free the
-    // memory ourselves afterwards is not needed for a test's lifetime.
+    mediumReleases.memory = medium->hGlobal;
     medium->pUnkForRelease = &mediumReleases;
     return S_OK;
 }

@@ -10,7 +10,8 @@
 
 namespace nivra::test {
 
-// Counts the releases of a storage medium through its release object.
+// Counts the releases of a storage medium through its release object, and frees the medium's
+// memory then: ReleaseStgMedium leaves that to the release object.
 class ReleaseCounter : public IUnknown {
   public:
     STDMETHODIMP QueryInterface(REFIID, void** out) override {
@@ -18,8 +19,14 @@ class ReleaseCounter : public IUnknown {
         return E_NOINTERFACE;
     }
     STDMETHODIMP_(ULONG) AddRef() override { return 2; }
-    STDMETHODIMP_(ULONG) Release() override { return static_cast<ULONG>(++releases); }
+    STDMETHODIMP_(ULONG) Release() override {
+        if (memory != nullptr)
+            ::GlobalFree(memory);
+        memory = nullptr;
+        return static_cast<ULONG>(++releases);
+    }
     int releases = 0;
+    HGLOBAL memory = nullptr;  // of the medium handed out last
 };
 
 class HdropDataObject : public IDataObject {
