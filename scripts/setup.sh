@@ -1,5 +1,9 @@
 #!/usr/bin/env bash
 # Installs what the build and the tests need on Debian 12, skipping what is there. Run as root.
+# A package mirror in mid-sync fails single indexes now and then: the update is retried and
+# then goes on with the indexes it has; an install that fails because one architecture's index
+# is missing is retried once with the release's own suite preferred. Only a package that
+# really cannot be installed stops it, named.
 set -euo pipefail
 
 have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
@@ -14,12 +18,40 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
   dpkg --add-architecture i386
   added_arch=yes
 fi
+[ ${#need[@]} -gt 0 ] || [ $added_arch = yes ] || exit 0
 
-if [ ${#need[@]} -gt 0 ] || [ $added_arch = yes ]; then
-  export DEBIAN_FRONTEND=noninteractive
-  echo "setup: installing ${need[*]}"
-  apt-get update -q
-  if [ ${#need[@]} -gt 0 ]; then
-    apt-get install -y -q --no-install-recommends "${need[@]}" >/dev/null
+export DEBIAN_FRONTEND=noninteractive
+attempts=${NIVRA_APT_ATTEMPTS:-3}
+pause=${NIVRA_APT_PAUSE:-5}
+echo "setup: installing ${need[*]}"
+
+for ((i = 1; ; i++)); do
+  apt-get update -q && break
+  if [ "$i" -ge "$attempts" ]; then
+    echo "setup: some package indexes did not download after $attempts tries;" \
+         "going on with those that did" >&2
+    break
   fi
+  echo "setup: package index update failed, try $i of $attempts; retrying in ${pause}s" >&2
+  sleep "$pause"
+done
+[ ${#need[@]} -gt 0 ] || exit 0
+
+install() { apt-get install -y -q --no-install-recommends "$@" "${need[@]}" >/dev/null; }
+install && exit 0
+
+suite=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
+if [ -n "$suite" ]; then
+  echo "setup: install failed; retrying once with the release's own suite preferred" \
+       "(-t $suite)" >&2
+  install -t "$suite" && exit 0
 fi
+
+# Name what cannot be installed: each package alone, as the last try did it.
+stuck=()
+for p in "${need[@]}"; do
+  apt-get install -s -q --no-install-recommends ${suite:+-t "$suite"} "$p" >/dev/null 2>&1 ||
+    stuck+=("$p")
+done
+echo "setup: error: cannot install ${stuck[*]:-${need[*]}}" >&2
+exit 1
