@@ -4,8 +4,10 @@
     make_icons.py [--preview DIR]
 
 Writes resources/icons/menu.ico (group 101: 16 px, 32 bpp) and resources/icons/document.ico
-(group 102: 48, 32, 24 and 16 px, each at 8 and 32 bpp). With --preview it also writes
-PNG pictures of every size, enlarged, on a light and on a dark background.
+(group 102: 48, 32, 24 and 16 px, each at 8 and 32 bpp), and the logos that the package
+manifest names (resources/package/Assets: 44, 50 and 150 px PNGs with transparency). With
+--preview it also writes PNG pictures of every size, enlarged, on a light and on a dark
+background.
 Only the standard library is used.
 """
 
@@ -166,9 +168,11 @@ def icon_file(images):
     return out + b"".join(data for _, _, data in images)
 
 
-def png(path, width, height, pixel):
+def png(path, width, height, pixel, alpha=False):
+    """pixel(x, y) gives (r, g, b), or (r, g, b, a) with alpha."""
     raw = b"".join(b"\0" + b"".join(bytes(pixel(x, y)) for x in range(width))
                    for y in range(height))
+    colour_type = 6 if alpha else 2
 
     def chunk(tag, data):
         return (struct.pack(">I", len(data)) + tag + data +
@@ -176,7 +180,7 @@ def png(path, width, height, pixel):
 
     with open(path, "wb") as out:
         out.write(b"\x89PNG\r\n\x1a\n" +
-                  chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0)) +
+                  chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, colour_type, 0, 0, 0)) +
                   chunk(b"IDAT", zlib.compress(raw)) + chunk(b"IEND", b""))
 
 
@@ -206,6 +210,25 @@ def preview(directory, renders, zoom=8):
     return path
 
 
+# Logo file, its size, and the size of the drawing centred in it: a multiple of the 16-unit
+# grid keeps the straight edges sharp, and the margin is the one Windows' tiles expect.
+PACKAGE_LOGOS = (("Square44x44Logo.png", 44, 32), ("StoreLogo.png", 50, 48),
+                 ("Square150x150Logo.png", 150, 96))
+
+
+def package_logos(shapes):
+    out_dir = os.path.join(ROOT, "resources", "package", "Assets")
+    os.makedirs(out_dir, exist_ok=True)
+    for name, size, inner in PACKAGE_LOGOS:
+        rows, margin = render(shapes, inner), (size - inner) // 2
+
+        def pixel(x, y):
+            x, y = x - margin, y - margin
+            return rows[y][x] if 0 <= x < inner and 0 <= y < inner else (0, 0, 0, 0)
+
+        png(os.path.join(out_dir, name), size, size, pixel, alpha=True)
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--preview", metavar="DIR", help="also write a PNG preview into DIR")
@@ -222,6 +245,7 @@ def main():
         images.append((size, 32, bitmap_32(renders[size])))
     with open(os.path.join(out_dir, "document.ico"), "wb") as out:
         out.write(icon_file(images))
+    package_logos(shapes)
     if args.preview:
         print(preview(args.preview, renders))
 
