@@ -3,11 +3,17 @@
 
     make_icons.py [--preview DIR]
 
-Writes resources/icons/menu.ico (group 101: 16 px, 32 bpp) and resources/icons/document.ico
-(group 102: 48, 32, 24 and 16 px, each at 8 and 32 bpp), and the logos that the package
-manifest names (resources/package/Assets: 44, 50 and 150 px PNGs with transparency). With
---preview it also writes PNG pictures of every size, enlarged, on a light and on a dark
-background.
+Writes resources/icons/menu.ico (group 101: 16, 20, 24, 32, 40 and 48 px, 32 bpp, one per
+small-icon size at 100, 125, 150, 200, 250 and 300 % display scale),
+resources/icons/document.ico (group 102: 48, 32, 24 and 16 px, each at 8 and 32 bpp), and the
+logos that the package manifest names (resources/package/Assets: 44, 50 and 150 px PNGs with
+transparency). With --preview it also writes PNG pictures of every size, enlarged, on a light
+and on a dark background.
+
+The menu icon's sizes are each fitted to their own pixel grid: the drawing's strokes (its
+"stems" lines) get a whole number of pixels, the same on every side, and the other grid
+gaps share what is left, so no straight edge falls inside a pixel. Group 102 and the logos
+keep plain scaled renderings.
 Only the standard library is used.
 """
 
@@ -21,6 +27,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(os.path.dirname(HERE))
 GRID = 16.0
 SAMPLES = 8  # supersamples per pixel and axis
+MENU_SIZES = (16, 20, 24, 32, 40, 48)  # group 101, in directory order
 
 
 def parse_points(words):
@@ -28,13 +35,17 @@ def parse_points(words):
 
 
 def load_drawing(path):
-    colours, shapes = {}, []
+    """The shapes, and the stroke gaps of each axis as (first grid line, second grid line)."""
+    colours, shapes, stems = {}, [], {"x": [], "y": []}
     with open(path, encoding="utf-8") as source:
         for number, line in enumerate(source, 1):
             words = line.split("#", 1)[0].split()
             if not words:
                 continue
             kind, name, rest = words[0], words[1], words[2:]
+            if kind == "stems":
+                stems[name] += [tuple(int(v) for v in w.split(",")) for w in rest]
+                continue
             if kind == "colour":
                 colours[name] = tuple(int(rest[0][i:i + 2], 16) for i in (0, 2, 4))
                 continue
@@ -44,7 +55,51 @@ def load_drawing(path):
                 shapes.append((kind, colours[name], rest))
             else:
                 raise SystemExit(f"{path}:{number}: unknown shape {kind}")
-    return shapes
+    return shapes, stems
+
+
+def stroke_width(size):
+    """Whole pixels for a stroke one grid unit wide: 1 up to 24 px, then about size / 16."""
+    return max(1, math.floor(size / GRID + 0.25))
+
+
+def grid_lines(size, stems):
+    """Pixel position of each of the 17 grid lines along one axis at `size` pixels."""
+    stroke = stroke_width(size)
+    gaps = [i for i in range(int(GRID)) if (i, i + 1) not in stems]
+    spare = size - stroke * (int(GRID) - len(gaps))
+    share = {gap: math.floor((k + 1) * spare / len(gaps) + 0.5) -
+             math.floor(k * spare / len(gaps) + 0.5) for k, gap in enumerate(gaps)}
+    lines = [0]
+    for i in range(int(GRID)):
+        lines.append(lines[-1] + share.get(i, stroke))
+    return lines
+
+
+def fit(shapes, stems, size):
+    """The drawing in pixels at `size`: grid lines go where grid_lines puts them, points between
+    them in proportion; radii and line widths scale with the size."""
+    across = {axis: grid_lines(size, stems[axis]) for axis in ("x", "y")}
+
+    def place(value, lines):
+        whole = min(int(math.floor(value)), int(GRID) - 1)
+        return lines[whole] + (value - whole) * (lines[whole + 1] - lines[whole])
+
+    def point(word):
+        x, y = (float(v) for v in word.split(","))
+        return f"{place(x, across['x'])!r},{place(y, across['y'])!r}"
+
+    scale = size / GRID
+    fitted = []
+    for kind, colour, rest in shapes:
+        if kind in ("polygon", "rect"):
+            rest = [point(w) for w in rest]
+        elif kind == "circle":
+            rest = [point(rest[0]), repr(float(rest[1]) * scale)]
+        else:
+            rest = [repr(float(rest[0]) * scale)] + [point(w) for w in rest[1:]]
+        fitted.append((kind, colour, rest))
+    return fitted
 
 
 def inside_polygon(points, x, y):
@@ -76,9 +131,9 @@ def covers(shape, x, y):
     return any(segment_distance(x, y, a, b) <= width / 2 for a, b in zip(points, points[1:]))
 
 
-def render(shapes, size):
-    """Straight-alpha RGBA rows, top row first."""
-    scale = GRID / size
+def render(shapes, size, grid=GRID):
+    """Straight-alpha RGBA rows, top row first, of a drawing `grid` units wide."""
+    scale = grid / size
     rows = []
     for py in range(size):
         row = []
@@ -184,7 +239,7 @@ def png(path, width, height, pixel, alpha=False):
                   chunk(b"IDAT", zlib.compress(raw)) + chunk(b"IEND", b""))
 
 
-def preview(directory, renders, zoom=8):
+def preview(directory, renders, name, zoom=8):
     """All sizes side by side, enlarged, on a light band above a dark band."""
     backgrounds = ((240, 240, 240), (43, 43, 43))
     gap = 8
@@ -205,7 +260,7 @@ def preview(directory, renders, zoom=8):
                              for c, k in zip((r, g, b), background))
         return background
 
-    path = os.path.join(directory, "adoc_icon_preview.png")
+    path = os.path.join(directory, name)
     png(path, width, 2 * band, pixel)
     return path
 
@@ -233,12 +288,13 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--preview", metavar="DIR", help="also write a PNG preview into DIR")
     args = parser.parse_args()
-    shapes = load_drawing(os.path.join(HERE, "adoc_icon.txt"))
+    shapes, stems = load_drawing(os.path.join(HERE, "adoc_icon.txt"))
     renders = {size: render(shapes, size) for size in (48, 32, 24, 16)}
+    fitted = {size: render(fit(shapes, stems, size), size, size) for size in MENU_SIZES}
     out_dir = os.path.join(ROOT, "resources", "icons")
     os.makedirs(out_dir, exist_ok=True)
     with open(os.path.join(out_dir, "menu.ico"), "wb") as out:
-        out.write(icon_file([(16, 32, bitmap_32(renders[16]))]))
+        out.write(icon_file([(size, 32, bitmap_32(fitted[size])) for size in MENU_SIZES]))
     images = []
     for size in (48, 32, 24, 16):
         images.append((size, 8, bitmap_8(renders[size])))
@@ -247,7 +303,8 @@ def main():
         out.write(icon_file(images))
     package_logos(shapes)
     if args.preview:
-        print(preview(args.preview, renders))
+        print(preview(args.preview, fitted, "menu_icon_preview.png"))
+        print(preview(args.preview, renders, "document_icon_preview.png"))
 
 
 if __name__ == "__main__":
