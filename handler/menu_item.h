@@ -6,8 +6,9 @@
 
 namespace nivra {
 
+// Icon group with one image per common small-icon size; the Win32 layer loads it at the
+// system's small-icon size.
 inline constexpr unsigned kMenuIconId = 101;
-inline constexpr int kMenuIconSize = 16;
 
 // The host asks for the default command only (CMF_DEFAULTONLY): we add nothing.
 constexpr bool WantsDefaultOnly(unsigned flags) noexcept {

@@ -20,10 +20,21 @@ namespace nivra {
 
 namespace {
 
-UniqueIcon LoadMenuIcon() noexcept {
-    return UniqueIcon(static_cast<HICON>(
-        ::LoadImageW(g_baseModule.m_hInstResource, MAKEINTRESOURCEW(kMenuIconId), IMAGE_ICON,
-                     kMenuIconSize, kMenuIconSize, LR_DEFAULTCOLOR)));
+// The small-icon size follows the display scale (16 at 96 DPI, 24 at 144): the group holds an
+// image drawn for each common one, so asking for this size gets that image rather than a
+// stretched 16-pixel one.
+struct IconSize {
+    int cx;
+    int cy;
+};
+IconSize SmallIconSize() noexcept {
+    return {::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON)};
+}
+
+UniqueIcon LoadMenuIcon(IconSize size) noexcept {
+    return UniqueIcon(
+        static_cast<HICON>(::LoadImageW(g_baseModule.m_hInstResource, MAKEINTRESOURCEW(kMenuIconId),
+                                        IMAGE_ICON, size.cx, size.cy, LR_DEFAULTCOLOR)));
 }
 
 // The copy functions take an int count; a larger buffer is simply not filled beyond that.
@@ -81,7 +92,8 @@ HRESULT CNivraShellExt::QueryContextMenu(HMENU menu, UINT position, UINT firstCo
     if (IsVersion6OrLater()) {
         // A failed conversion is tried again next time; a bitmap once made is kept.
         if (!m_hMenuBitmap.is_valid()) {
-            const UniqueIcon icon = LoadMenuIcon();
+            // RenderIcon makes its bitmap at the small-icon size too.
+            const UniqueIcon icon = LoadMenuIcon(SmallIconSize());
             if (icon.is_valid())
                 m_hMenuBitmap = m_menuIconRenderer.RenderIcon(icon.get());
         }
@@ -138,19 +150,21 @@ HRESULT CNivraShellExt::HandleMenuMsg2(UINT message, WPARAM, LPARAM lParam,
         return S_OK;
     if (message == WM_MEASUREITEM) {
         auto* measure = reinterpret_cast<MEASUREITEMSTRUCT*>(lParam);
-        measure->itemWidth = kMenuIconSize;
-        measure->itemHeight = kMenuIconSize;
+        const IconSize size = SmallIconSize();
+        measure->itemWidth = static_cast<UINT>(size.cx);
+        measure->itemHeight = static_cast<UINT>(size.cy);
         handled = 1;
     } else if (message == WM_DRAWITEM) {
         const auto* draw = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
         if (draw->CtlType != ODT_MENU)
             return S_OK;
-        const UniqueIcon icon = LoadMenuIcon();
+        const IconSize size = SmallIconSize();
+        const UniqueIcon icon = LoadMenuIcon(size);
         if (!icon.is_valid())
             return S_OK;
-        const int top = CentredIconTop(draw->rcItem.top, draw->rcItem.bottom, kMenuIconSize);
-        ::DrawIconEx(draw->hDC, draw->rcItem.left, top, icon.get(), kMenuIconSize, kMenuIconSize, 0,
-                     nullptr, DI_NORMAL);
+        const int top = CentredIconTop(draw->rcItem.top, draw->rcItem.bottom, size.cy);
+        ::DrawIconEx(draw->hDC, draw->rcItem.left, top, icon.get(), size.cx, size.cy, 0, nullptr,
+                     DI_NORMAL);
         handled = 1;
     }
     return S_OK;
