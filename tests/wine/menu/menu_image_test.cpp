@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <vector>
 
 #include "common/unique_any_win32.h"
@@ -16,8 +17,15 @@ constexpr std::uint8_t Alpha(std::uint32_t pixel) {
     return static_cast<std::uint8_t>(pixel >> 24);
 }
 
-TEST(MenuImage, TheItemsBitmapIsTheIconOverTransparentBlack) {
+// At every display scale the bitmap is the image drawn for the small-icon size, over
+// transparent black; a stretched 16-pixel image would not keep the opaque pixels' colours.
+TEST(MenuImage, TheItemsBitmapIsTheImageMadeForTheSmallIconSize) {
     ASSERT_TRUE(IsVersion6OrLater());
+    const int cx = ::GetSystemMetrics(SM_CXSMICON), cy = ::GetSystemMetrics(SM_CYSMICON);
+    if (const int expected = ExpectedSmallIconSize()) {
+        ASSERT_EQ(cx, expected) << "the prefix's display scale did not take effect";
+    }
+    ASSERT_EQ(cx, cy);
     SelectedHandler handler;
     PopupMenu menu;
     ASSERT_EQ(handler.QueryContextMenu(menu.get(), 0, 1, 1, CMF_NORMAL), 1);
@@ -26,42 +34,43 @@ TEST(MenuImage, TheItemsBitmapIsTheIconOverTransparentBlack) {
 
     DIBSECTION section = {};
     ASSERT_EQ(::GetObjectW(bitmap, sizeof(section), &section), int(sizeof(section)));
-    const int cx = ::GetSystemMetrics(SM_CXSMICON), cy = ::GetSystemMetrics(SM_CYSMICON);
     EXPECT_EQ(section.dsBm.bmWidth, cx);
     EXPECT_EQ(section.dsBm.bmHeight, cy);
     EXPECT_EQ(section.dsBm.bmBitsPixel, 32);
     EXPECT_EQ(section.dsBmih.biHeight, cy);  // bottom-up
     EXPECT_EQ(section.dsBmih.biCompression, DWORD(BI_RGB));
-    ASSERT_EQ(cx, 16) << "the pixel comparison below assumes unscaled small icons";
-    ASSERT_EQ(cy, 16);
 
-    // The icon's own straight-alpha pixels.
-    const UniqueIcon icon(LoadMenuIconResource());
-    ICONINFO info = {};
-    ASSERT_TRUE(::GetIconInfo(icon.get(), &info));
-    const UniqueBitmap colour(info.hbmColor), mask(info.hbmMask);
-    const std::vector<std::uint32_t> source = TopDownPixels(colour.get(), 16, 16);
-    const std::vector<std::uint32_t> made = TopDownPixels(bitmap, 16, 16);
-    ASSERT_EQ(made.size(), 256u);
-    ASSERT_EQ(source.size(), 256u);
-    int opaque = 0, clear = 0;
+    const std::vector<std::uint32_t> source = MenuIconImage(cx);
+    ASSERT_EQ(source.size(), std::size_t(cx) * cy) << "group 101 has no " << cx << " px image";
+    const std::vector<std::uint32_t> made = TopDownPixels(bitmap, cx, cy);
+    ASSERT_EQ(made.size(), source.size());
+    int opaque = 0, clear = 0, wrong = 0;
+    std::size_t firstWrong = 0;
     for (std::size_t i = 0; i < made.size(); ++i) {
-        const std::uint8_t alpha = Alpha(source[i]);
-        EXPECT_NEAR(Alpha(made[i]), alpha, 1) << i;
+        const unsigned alpha = Alpha(source[i]);
+        bool right = false;
         if (alpha == 0) {
-            EXPECT_EQ(made[i], 0u) << i;
+            right = made[i] == 0;
             ++clear;
         } else if (alpha == 255) {
-            EXPECT_EQ(made[i], source[i]) << i;
+            right = made[i] == source[i];
             ++opaque;
         } else {
-            // Premultiplied: no colour byte above the alpha.
-            for (int shift : {0, 8, 16})
-                EXPECT_LE((made[i] >> shift) & 0xFF, Alpha(made[i]) + 1u) << i;
+            // Premultiplied, give or take the blend's rounding.
+            const unsigned madeAlpha = Alpha(made[i]);
+            right = madeAlpha + 1 >= alpha && madeAlpha <= alpha + 1;
+            for (int shift : {0, 8, 16}) {
+                const int expected = int((source[i] >> shift & 0xFF) * alpha / 255);
+                right = right && std::abs(int(made[i] >> shift & 0xFF) - expected) <= 2;
+            }
         }
+        if (!right && wrong++ == 0)
+            firstWrong = i;
     }
-    EXPECT_GT(opaque, 100);
-    EXPECT_GT(clear, 10);
+    EXPECT_EQ(wrong, 0) << "first at " << firstWrong % cx << "," << firstWrong / cx << ": 0x"
+                        << std::hex << made[firstWrong] << " for 0x" << source[firstWrong];
+    EXPECT_GT(opaque, cx * cy / 3);
+    EXPECT_GT(clear, cx * cy / 20);
 }
 
 // A 16 by 16 icon without alpha: colour 0x336699 where opaque; the mask is set (transparent)

@@ -89,4 +89,46 @@ inline HICON LoadMenuIconResource() {
                                            IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR));
 }
 
+// The straight-alpha pixels (0xAARRGGBB, top row first) of the 32 bpp image of `size` in this
+// program's icon group 101, read from the resource itself; empty if the group has none.
+inline std::vector<std::uint32_t> MenuIconImage(int size) {
+    const HMODULE self = ::GetModuleHandleW(nullptr);
+    const HRSRC group = ::FindResourceW(self, MAKEINTRESOURCEW(101), RT_GROUP_ICON);
+    if (group == nullptr)
+        return {};
+    const auto* bytes = static_cast<const BYTE*>(::LockResource(::LoadResource(self, group)));
+    const WORD count = *reinterpret_cast<const WORD*>(bytes + 4);
+    for (WORD i = 0; i < count; ++i) {
+        const BYTE* entry = bytes + 6 + 14 * i;  // width, height, colours, reserved, planes,
+                                                 // bit count, byte count, id
+        const WORD bitCount = *reinterpret_cast<const WORD*>(entry + 6);
+        if (entry[0] != size || bitCount != 32)
+            continue;
+        const WORD id = *reinterpret_cast<const WORD*>(entry + 12);
+        const HRSRC image = ::FindResourceW(self, MAKEINTRESOURCEW(id), RT_ICON);
+        if (image == nullptr)
+            return {};
+        const auto* header =
+            static_cast<const BITMAPINFOHEADER*>(::LockResource(::LoadResource(self, image)));
+        if (header->biWidth != size || header->biHeight != 2 * size || header->biBitCount != 32)
+            return {};
+        const auto* rows = reinterpret_cast<const std::uint32_t*>(
+            reinterpret_cast<const BYTE*>(header) + header->biSize);
+        std::vector<std::uint32_t> pixels;
+        for (int y = size - 1; y >= 0; --y)  // stored bottom-up
+            pixels.insert(pixels.end(), rows + y * size, rows + (y + 1) * size);
+        return pixels;
+    }
+    return {};
+}
+
+// The small-icon size the test run expects (NIVRA_SMALL_ICON, set by the display-scale runs),
+// or 0 where any size will do.
+inline int ExpectedSmallIconSize() {
+    wchar_t value[16] = {};
+    if (::GetEnvironmentVariableW(L"NIVRA_SMALL_ICON", value, 16) == 0)
+        return 0;
+    return _wtoi(value);
+}
+
 }  // namespace nivra::test

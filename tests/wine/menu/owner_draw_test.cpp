@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "menu_test_support.h"
@@ -112,6 +113,57 @@ TEST(OwnerDraw, TheIconIsDrawnAtTheLeftAndCentredVertically) {
         EXPECT_EQ(handler.HandleMenuMsg(WM_DRAWITEM, 0, reinterpret_cast<LPARAM>(&draw)), S_OK);
         canvas.ExpectDrawnOnlyAt(3, 9);
     }
+}
+
+// At every display scale: measured at the small-icon size, and drawn from the image made for
+// that size (opaque pixels in its colours, clear ones leaving the background), not a
+// stretched 16-pixel one.
+TEST(OwnerDraw, TheImageMadeForTheSmallIconSizeIsMeasuredAndDrawnAtThatSize) {
+    const int cx = ::GetSystemMetrics(SM_CXSMICON), cy = ::GetSystemMetrics(SM_CYSMICON);
+    if (const int expected = ExpectedSmallIconSize()) {
+        ASSERT_EQ(cx, expected) << "the prefix's display scale did not take effect";
+    }
+    ASSERT_EQ(cx, cy);
+    ASSERT_LE(cy + 6, Canvas::kSize);
+    TestHandler handler;
+    MEASUREITEMSTRUCT measure = {};
+    measure.CtlType = ODT_MENU;
+    LRESULT result = 0;
+    EXPECT_EQ(
+        handler.HandleMenuMsg2(WM_MEASUREITEM, 0, reinterpret_cast<LPARAM>(&measure), &result),
+        S_OK);
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(measure.itemWidth, UINT(cx));
+    EXPECT_EQ(measure.itemHeight, UINT(cy));
+
+    const std::vector<std::uint32_t> source = MenuIconImage(cx);
+    ASSERT_EQ(source.size(), std::size_t(cx) * cy) << "group 101 has no " << cx << " px image";
+    Canvas canvas;
+    const int left = 3, top = 4;  // an item 4 pixels higher than the icon puts it at top + 2
+    DRAWITEMSTRUCT draw = MenuDraw(canvas.dc(), RECT{left, top - 2, Canvas::kSize, top + cy + 2});
+    EXPECT_EQ(handler.HandleMenuMsg2(WM_DRAWITEM, 0, reinterpret_cast<LPARAM>(&draw), &result),
+              S_OK);
+    EXPECT_EQ(result, 1);
+    ::GdiFlush();
+    int wrong = 0, opaque = 0;
+    std::string firstWrong;
+    for (int y = 0; y < Canvas::kSize; ++y) {
+        for (int x = 0; x < Canvas::kSize; ++x) {
+            const std::uint32_t pixel = canvas.Pixels()[y * Canvas::kSize + x] & 0xFFFFFF;
+            const bool inside = x >= left && x < left + cx && y >= top && y < top + cy;
+            const std::uint32_t drawn = inside ? source[(y - top) * cx + x - left] : 0;
+            bool right = true;
+            if (!inside || drawn >> 24 == 0)
+                right = pixel == kBackground;
+            else if (drawn >> 24 == 255)
+                right = pixel == (drawn & 0xFFFFFF);
+            opaque += inside && drawn >> 24 == 255 ? 1 : 0;
+            if (!right && wrong++ == 0)
+                firstWrong = std::to_string(x) + "," + std::to_string(y);
+        }
+    }
+    EXPECT_EQ(wrong, 0) << "first at " << firstWrong;
+    EXPECT_GT(opaque, cx * cy / 3);
 }
 
 TEST(OwnerDraw, OtherControlsAndMessagesAreNotHandled) {

@@ -22,6 +22,27 @@ struct GroupEntry {  // one image of an icon group resource
 };
 #pragma pack(pop)
 
+bool ImageMatches(const std::string& image, int size, int bitCount) {
+    if (image.size() < sizeof(BITMAPINFOHEADER))
+        return false;
+    const auto* header = reinterpret_cast<const BITMAPINFOHEADER*>(image.data());
+    if (header->biWidth != size || header->biHeight != 2 * size || header->biBitCount != bitCount)
+        return false;
+    if (bitCount != 32)
+        return true;
+    const std::size_t pixels = std::size_t(size) * size;
+    if (image.size() < header->biSize + 4 * pixels)
+        return false;
+    bool clear = false, opaque = false, blended = false;
+    for (std::size_t i = 0; i < pixels; ++i) {
+        const auto alpha = static_cast<unsigned char>(image[header->biSize + 4 * i + 3]);
+        clear |= alpha == 0;
+        opaque |= alpha == 255;
+        blended |= alpha != 0 && alpha != 255;
+    }
+    return clear && opaque && blended;
+}
+
 class DataModule {
   public:
     DataModule() : module_(::LoadLibraryExW(NIVRA_DLL_PATH, nullptr, LOAD_LIBRARY_AS_DATAFILE)) {}
@@ -39,7 +60,9 @@ class DataModule {
         const auto* data = static_cast<const char*>(::LockResource(::LoadResource(module_, found)));
         return std::string(data, ::SizeofResource(module_, found));
     }
-    // (size, bits per pixel) of each image of an icon group.
+    // (size, bits per pixel) of each image of an icon group, each checked against the image
+    // it names: a header of that size and depth and, at 32 bpp, an alpha channel that has
+    // clear, opaque and blended pixels. A mismatch is reported as bits per pixel 0.
     std::vector<std::pair<int, int>> Group(UINT id) const {
         const std::string bytes = Bytes(RT_GROUP_ICON, id);
         std::vector<std::pair<int, int>> images;
@@ -49,7 +72,9 @@ class DataModule {
         for (WORD i = 0; i < count && 6 + (i + 1) * sizeof(GroupEntry) <= bytes.size(); ++i) {
             const auto* entry =
                 reinterpret_cast<const GroupEntry*>(bytes.data() + 6 + i * sizeof(GroupEntry));
-            images.emplace_back(entry->width == 0 ? 256 : entry->width, entry->bitCount);
+            const int size = entry->width == 0 ? 256 : entry->width;
+            const bool matches = ImageMatches(Bytes(RT_ICON, entry->id), size, entry->bitCount);
+            images.emplace_back(size, matches ? entry->bitCount : 0);
         }
         return images;
     }
@@ -58,10 +83,12 @@ class DataModule {
     HMODULE module_;
 };
 
-TEST(ShippedResources, TheMenuIconIsOneSixteenPixelImageWithAlpha) {
+TEST(ShippedResources, TheMenuIconHasAnImageWithAlphaForEachSmallIconSize) {
     const DataModule dll;
     ASSERT_NE(dll.get(), nullptr);
-    EXPECT_EQ(dll.Group(101), (std::vector<std::pair<int, int>>{{16, 32}}));
+    // 100, 125, 150, 200, 250 and 300 % display scale.
+    EXPECT_EQ(dll.Group(101), (std::vector<std::pair<int, int>>{
+                                  {16, 32}, {20, 32}, {24, 32}, {32, 32}, {40, 32}, {48, 32}}));
     const HICON icon = static_cast<HICON>(
         ::LoadImageW(dll.get(), MAKEINTRESOURCEW(101), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR));
     ASSERT_NE(icon, nullptr);
