@@ -1,24 +1,32 @@
 #!/usr/bin/env bash
 # The main job: one right-click on one file in an Explorer-like host, under Wine.
-# Usage: run.sh [--lang lt|en] [--winxp] [FILE]    (without FILE, a sample PDF is used)
+# Usage: run.sh [--lang lt|en] [--winxp] [--scale 100|125|150|200] [FILE]
+#        (without FILE, a sample PDF is used)
 # Installs what is missing, builds the DLL and the host, puts the DLL, a stand-in Nivra.exe
 # and the settings file into a throwaway folder, registers the DLL with regsvr32 in a
 # throwaway Wine prefix (reporting Windows XP with --winxp, for the owner-drawn image), and
-# right-clicks the file as Explorer would, printing what a user would see.
+# right-clicks the file as Explorer would, printing what a user would see. The item's image is
+# also kept as build/menu-images/menu-item-SCALE.png, to compare display scales side by side.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${NIVRA_BUILD_DIR:-$root/build}
 lang=en
 winxp=no
+scale=100
 while [ $# -gt 0 ]; do
   case $1 in
     --lang) lang=${2:?--lang needs lt or en}; shift 2 ;;
     --winxp) winxp=yes; shift ;;
-    -h|--help) sed -n '2,7p' "$0"; exit 0 ;;
+    --scale) scale=${2:-}; shift 2 || shift ;;
+    -h|--help) sed -n '2,9p' "$0"; exit 0 ;;
     *) break ;;
   esac
 done
 file=${1:-}
+case $scale in
+  100) dpi=96 ;; 125) dpi=120 ;; 150) dpi=144 ;; 200) dpi=192 ;;
+  *) echo "error: --scale takes 100, 125, 150 or 200 (percent)" >&2; exit 2 ;;
+esac
 
 bash "$root/scripts/setup.sh"
 
@@ -63,11 +71,25 @@ if [ $winxp = yes ]; then
   version=$([ $arch = x64 ] && echo winxp64 || echo winxp)
   wine reg add 'HKCU\Software\Wine' /v Version /d $version /f >/dev/null 2>&1
 fi
+if [ $dpi != 96 ]; then
+  # Wine takes the display scale from LogPixels; a restarted wine server applies it.
+  wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d $dpi /f >/dev/null 2>&1
+  bash "$root/scripts/wine-prefix.sh" "$prefix" $arch stop
+  bash "$root/scripts/wine-prefix.sh" "$prefix" $arch
+fi
 dll=$(winpath "$stage/NivraShellExt.dll")
 wine regsvr32 /s "$dll" || { echo "error: regsvr32 could not register $dll" >&2; exit 1; }
-echo "settings:     osgi.nl=$lang ($arch DLL$([ $winxp = yes ] && echo ', Windows XP'))"
+echo "settings:     osgi.nl=$lang ($arch DLL$([ $winxp = yes ] && echo ', Windows XP'), display scale $scale %)"
 status=0
 wine "$build/wine-tests-$arch/bin/nivra_host.exe" "$(winpath "$file")" \
   "$(winpath "$build/run")\\menu-item.png" || status=$?
 bash "$root/scripts/wine-prefix.sh" "$prefix" $arch stop
+if [ -f "$build/run/menu-item.png" ]; then
+  # Outside build/run, so the next run at another scale does not remove it.
+  image=$build/menu-images/menu-item-$scale.png
+  [ $winxp = no ] || image=$build/menu-images/menu-item-$scale-winxp.png
+  mkdir -p "$build/menu-images"
+  cp "$build/run/menu-item.png" "$image"
+  echo "image kept:   $image"
+fi
 exit $status

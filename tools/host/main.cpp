@@ -105,7 +105,7 @@ IDataObject* ShellDataObject(const std::wstring& file) {
 // The item's image as straight-alpha RGBA rows, top row first: its bitmap, or what the
 // handler draws on a white square when it draws the image itself.
 std::vector<std::uint8_t> ItemImage(IContextMenu* menu, HBITMAP bitmap, int& size) {
-    size = 16;
+    size = ::GetSystemMetrics(SM_CXSMICON);
     BITMAPINFO info = {};
     info.bmiHeader.biSize = sizeof(info.bmiHeader);
     info.bmiHeader.biPlanes = 1;

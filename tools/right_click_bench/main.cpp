@@ -187,8 +187,9 @@ bool Floor(HMODULE dll, Selection& selection, const wchar_t* settings, HMENU men
         return false;
 
     HMODULE theme = ::LoadLibraryW(L"UXTHEME.DLL");
-    HICON icon = static_cast<HICON>(
-        ::LoadImageW(dll, MAKEINTRESOURCEW(kMenuIconId), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR));
+    HICON icon = static_cast<HICON>(::LoadImageW(dll, MAKEINTRESOURCEW(kMenuIconId), IMAGE_ICON,
+                                                 ::GetSystemMetrics(SM_CXSMICON),
+                                                 ::GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
     HBITMAP bitmap = ConvertIcon(theme, icon);
     ::DestroyIcon(icon);
 
