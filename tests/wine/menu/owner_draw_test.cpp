@@ -139,7 +139,7 @@ TEST(OwnerDraw, TheImageMadeForTheSmallIconSizeIsMeasuredAndDrawnAtThatSize) {
     const std::vector<std::uint32_t> source = MenuIconImage(cx);
     ASSERT_EQ(source.size(), std::size_t(cx) * cy) << "group 101 has no " << cx << " px image";
     Canvas canvas;
-    const int left = 3, top = 4;  // an item 4 pixels higher than the icon puts it at top + 2
+    const int left = 3, top = 4;  // where the icon goes: the item is 2 pixels higher each way
     DRAWITEMSTRUCT draw = MenuDraw(canvas.dc(), RECT{left, top - 2, Canvas::kSize, top + cy + 2});
     EXPECT_EQ(handler.HandleMenuMsg2(WM_DRAWITEM, 0, reinterpret_cast<LPARAM>(&draw), &result),
               S_OK);
