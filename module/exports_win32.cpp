@@ -3,6 +3,7 @@
 
 #include "module/com_module_win32.h"
 #include "module/registration_win32.h"
+#include "module/user_classes_win32.h"
 
 extern "C" {
 
@@ -21,16 +22,20 @@ STDAPI DllGetClassObject(REFCLSID classId, REFIID iid, LPVOID* out) {
 }
 
 // Only the lock count decides: a factory held by the cache alone does not keep us loaded.
-STDAPI DllCanUnloadNow() { return nivra::g_module.m_nLockCnt == 0 ? S_OK : S_FALSE; }
+STDAPI DllCanUnloadNow() {
+    return nivra::g_module.m_nLockCnt == 0 ? S_OK : S_FALSE;
+}
 
 // Each class: its script, then its categories; the first failure is the result.
 STDAPI DllRegisterServer() {
     for (nivra::ClassMapEntry* entry = nivra::g_classObjectMap; entry->classId != nullptr;
          ++entry) {
         HRESULT hr = entry->updateRegistry(TRUE);
-        if (FAILED(hr)) return hr;
+        if (FAILED(hr))
+            return hr;
         hr = nivra::RegisterClassCategories(*entry->classId, entry->getCategoryMap(), TRUE);
-        if (FAILED(hr)) return hr;
+        if (FAILED(hr))
+            return hr;
     }
     return S_OK;
 }
@@ -39,12 +44,28 @@ STDAPI DllRegisterServer() {
 STDAPI DllUnregisterServer() {
     for (nivra::ClassMapEntry* entry = nivra::g_classObjectMap; entry->classId != nullptr;
          ++entry) {
-        HRESULT hr = nivra::RegisterClassCategories(*entry->classId, entry->getCategoryMap(), FALSE);
-        if (FAILED(hr)) return hr;
+        HRESULT hr =
+            nivra::RegisterClassCategories(*entry->classId, entry->getCategoryMap(), FALSE);
+        if (FAILED(hr))
+            return hr;
         hr = entry->updateRegistry(FALSE);
-        if (FAILED(hr)) return hr;
+        if (FAILED(hr))
+            return hr;
     }
     return S_OK;
+}
+
+// Per-user registration (regsvr32 /n /i:user, with /u to remove): exactly the entries of
+// DllRegisterServer or DllUnregisterServer, under the user's own classes. Nothing under
+// HKEY_LOCAL_MACHINE is opened for writing. Any command line but "user" is E_INVALIDARG.
+STDAPI DllInstall(BOOL install, LPCWSTR commandLine) {
+    if (!nivra::IsUserInstallCommand(commandLine))
+        return E_INVALIDARG;
+    nivra::UserClassesRedirect userClasses;
+    const HRESULT hr = userClasses.Begin();
+    if (FAILED(hr))
+        return hr;
+    return install ? DllRegisterServer() : DllUnregisterServer();
 }
 
 }  // extern "C"

@@ -42,7 +42,10 @@ step "native build" configure_and_build "$build/native" -DNIVRA_BUILD=native -DC
 for arch in x86 x64; do
   triple=$([ $arch = x86 ] && echo i686 || echo x86_64)
   step "product $arch build" configure_and_build "$build/product-$arch" -DNIVRA_BUILD=product \
-    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-$triple-product.cmake"
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-$triple-product.cmake" &&
+    # A second build in another folder, later, must give the same bytes.
+    step "product $arch reproducible" bash "$root/scripts/check-reproducible.sh" \
+      "$build/product-$arch" "$root/cmake/mingw-$triple-product.cmake"
 done
 
 for arch in x64 x86; do

@@ -94,6 +94,72 @@ TEST(ShippedDll, CarriesTheRegistryScriptAsLanguageNeutralBytes) {
     }
 }
 
+// The build's version number as the four 16-bit parts of a version resource.
+std::vector<WORD> BuildVersionParts() {
+    std::vector<WORD> parts;
+    const std::wstring text = NIVRA_VERSION;
+    for (std::size_t start = 0; start <= text.size();) {
+        std::size_t end = text.find(L'.', start);
+        if (end == std::wstring::npos)
+            end = text.size();
+        parts.push_back(static_cast<WORD>(std::stoul(text.substr(start, end - start))));
+        start = end + 1;
+    }
+    parts.resize(4, 0);
+    return parts;
+}
+
+std::wstring VersionString(const std::vector<BYTE>& info, const wchar_t* name) {
+    void* value = nullptr;
+    UINT units = 0;
+    const std::wstring path = std::wstring(L"\\StringFileInfo\\040904B0\\") + name;
+    if (!::VerQueryValueW(info.data(), path.c_str(), &value, &units) || units == 0)
+        return L"<missing>";
+    return std::wstring(static_cast<const wchar_t*>(value));
+}
+
+// Windows Installer replaces a file on upgrade by comparing these numbers.
+TEST(ShippedDll, CarriesTheBuildsVersionNumberAndItsNames) {
+    const std::vector<WORD> version = BuildVersionParts();
+    const DWORD high = MAKELONG(version[1], version[0]);
+    const DWORD low = MAKELONG(version[3], version[2]);
+    ASSERT_FALSE(ProductDlls().empty());
+    for (const auto& dll : ProductDlls()) {
+        SCOPED_TRACE(Utf8(dll));
+        DWORD ignored = 0;
+        const DWORD size = ::GetFileVersionInfoSizeW(dll.c_str(), &ignored);
+        ASSERT_NE(size, 0u);
+        std::vector<BYTE> info(size);
+        ASSERT_TRUE(::GetFileVersionInfoW(dll.c_str(), 0, size, info.data()));
+
+        void* value = nullptr;
+        UINT bytes = 0;
+        ASSERT_TRUE(::VerQueryValueW(info.data(), L"\\", &value, &bytes));
+        ASSERT_GE(bytes, sizeof(VS_FIXEDFILEINFO));
+        const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(value);
+        EXPECT_EQ(fixed->dwSignature, 0xFEEF04BDu);
+        EXPECT_EQ(fixed->dwFileVersionMS, high);
+        EXPECT_EQ(fixed->dwFileVersionLS, low);
+        EXPECT_EQ(fixed->dwProductVersionMS, high);
+        EXPECT_EQ(fixed->dwProductVersionLS, low);
+        EXPECT_EQ(fixed->dwFileType, static_cast<DWORD>(VFT_DLL));
+        EXPECT_EQ(fixed->dwFileFlags & fixed->dwFileFlagsMask, 0u) << "debug or pre-release";
+
+        // One translation, and it names the string block the texts are in.
+        ASSERT_TRUE(::VerQueryValueW(info.data(), L"\\VarFileInfo\\Translation", &value, &bytes));
+        ASSERT_EQ(bytes, 4u);
+        EXPECT_EQ(static_cast<const WORD*>(value)[0], 0x0409);
+        EXPECT_EQ(static_cast<const WORD*>(value)[1], 1200);
+
+        EXPECT_EQ(VersionString(info, L"FileVersion"), NIVRA_VERSION);
+        EXPECT_EQ(VersionString(info, L"ProductVersion"), NIVRA_VERSION);
+        EXPECT_EQ(VersionString(info, L"OriginalFilename"), L"NivraShellExt.dll");
+        EXPECT_EQ(VersionString(info, L"InternalName"), L"NivraShellExt");
+        EXPECT_EQ(VersionString(info, L"ProductName"), L"NivraShellExt");
+        EXPECT_NE(VersionString(info, L"FileDescription").find(L"ADOC"), std::wstring::npos);
+    }
+}
+
 TEST(ShippedDll, LoadingRightClickingAndUnloading5000TimesLeavesNothingBehind) {
     KeepSystemDllsLoaded();
     const std::wstring dll = NIVRA_DLL_PATH;

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "module/registry_entries.h"
 #include "module/shipped_dll.h"
 #include "product_paths.h"
 #include "support/hdrop_data_object.h"
@@ -16,97 +17,8 @@
 namespace nivra::test {
 namespace {
 
-const std::wstring kClsid = L"{37653C37-DEDE-49F1-A788-4E46787130D9}";
-const std::wstring kClassKey = L"CLSID\\" + kClsid;
-const std::wstring kHandlerKey = L"*\\ShellEx\\ContextMenuHandlers\\NivraShellExt";
-
-struct Value {
-    DWORD type;
-    std::wstring data;
-    bool operator==(const Value& o) const { return type == o.type && data == o.data; }
-};
-
-bool KeyExists(const std::wstring& key) {
-    HKEY opened = nullptr;
-    if (::RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS) {
-        return false;
-    }
-    ::RegCloseKey(opened);
-    return true;
-}
-
-std::optional<Value> ReadValue(const std::wstring& key, const wchar_t* name = nullptr) {
-    HKEY opened = nullptr;
-    if (::RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS) {
-        return std::nullopt;
-    }
-    DWORD type = 0;
-    DWORD bytes = 0;
-    std::optional<Value> value;
-    if (::RegQueryValueExW(opened, name, nullptr, &type, nullptr, &bytes) == ERROR_SUCCESS) {
-        std::wstring data(bytes / sizeof(wchar_t), L'\0');
-        ::RegQueryValueExW(opened, name, nullptr, &type, reinterpret_cast<BYTE*>(data.data()),
-                           &bytes);
-        while (!data.empty() && data.back() == L'\0') data.pop_back();
-        value = Value{type, data};
-    }
-    ::RegCloseKey(opened);
-    return value;
-}
-
-Value Sz(const std::wstring& data) { return Value{REG_SZ, data}; }
-
-// The registry entries the DLL at `path` makes, key by key.
-void ExpectRegistered(const std::wstring& path) {
-    EXPECT_EQ(ReadValue(L"NivraShellExtLib.NivraShellExt.1"), Sz(L"NivraShellExt Class"));
-    EXPECT_EQ(ReadValue(L"NivraShellExtLib.NivraShellExt.1\\CLSID"), Sz(kClsid));
-    EXPECT_EQ(ReadValue(L"NivraShellExtLib.NivraShellExt"), Sz(L"NivraShellExt Class"));
-    EXPECT_EQ(ReadValue(L"NivraShellExtLib.NivraShellExt\\CLSID"), Sz(kClsid));
-    EXPECT_EQ(ReadValue(L"NivraShellExtLib.NivraShellExt\\CurVer"),
-              Sz(L"NivraShellExtLib.NivraShellExt.1"));
-    EXPECT_EQ(ReadValue(kClassKey), Sz(L"NivraShellExt Class"));
-    EXPECT_EQ(ReadValue(kClassKey + L"\\ProgID"), Sz(L"NivraShellExtLib.NivraShellExt.1"));
-    EXPECT_EQ(ReadValue(kClassKey + L"\\VersionIndependentProgID"),
-              Sz(L"NivraShellExtLib.NivraShellExt"));
-    EXPECT_EQ(ReadValue(kClassKey + L"\\InprocServer32"), Sz(path));
-    EXPECT_EQ(ReadValue(kClassKey + L"\\InprocServer32", L"ThreadingModel"), Sz(L"Apartment"));
-    EXPECT_EQ(ReadValue(kClassKey + L"\\TypeLib"), Sz(L"{E451006E-80DB-4344-9EB2-83931605B560}"));
-    EXPECT_EQ(ReadValue(kHandlerKey), Sz(kClsid));
-    EXPECT_FALSE(KeyExists(kClassKey + L"\\Implemented Categories"));
-    EXPECT_FALSE(KeyExists(kClassKey + L"\\Required Categories"));
-}
-
-void ExpectUnregistered() {
-    for (const std::wstring& key :
-         {std::wstring(L"NivraShellExtLib.NivraShellExt.1"),
-          std::wstring(L"NivraShellExtLib.NivraShellExt"), kClassKey, kHandlerKey}) {
-        EXPECT_FALSE(KeyExists(key)) << Utf8(key);
-    }
-    for (const wchar_t* kept :
-         {L"CLSID", L"*", L"*\\ShellEx", L"*\\ShellEx\\ContextMenuHandlers"}) {
-        EXPECT_TRUE(KeyExists(kept)) << Utf8(kept);
-    }
-}
-
-// The shipped DLL copied into a folder of its own (the folder name is part of the test).
-std::wstring CopyOfDll(const std::wstring& folderHint) {
-    const std::wstring folder = MakeTempFolder(folderHint);
-    CopyInto(NIVRA_DLL_PATH, folder, L"NivraShellExt.dll");
-    return folder + L"NivraShellExt.dll";
-}
-
-HRESULT CallExport(const std::wstring& dll, const char* name) {
-    HMODULE module = ::LoadLibraryW(dll.c_str());
-    if (module == nullptr) return HRESULT_FROM_WIN32(::GetLastError());
-    auto exported = reinterpret_cast<HRESULT(WINAPI*)()>(
-        reinterpret_cast<void*>(::GetProcAddress(module, name)));
-    const HRESULT hr = exported != nullptr ? exported() : E_NOINTERFACE;
-    ::FreeLibrary(module);
-    return hr;
-}
-
 class Registration : public ::testing::Test {
-protected:
+  protected:
     void TearDown() override { CallExport(NIVRA_DLL_PATH, "DllUnregisterServer"); }
 };
 
@@ -159,29 +71,12 @@ TEST_F(Registration, AKeyAnotherProductExtendedKeepsItsPlace) {
     ::RegDeleteKeyW(HKEY_CLASSES_ROOT, L"NivraShellExtLib.NivraShellExt");
 }
 
-// A folder below the temporary folder whose DLL path has exactly `length` units.
-std::wstring DllPathOfLength(std::size_t length) {
-    std::wstring folder = MakeTempFolder(L"long");
-    const std::wstring name = L"\\NivraShellExt.dll";
-    while (folder.size() + name.size() < length) {
-        const std::size_t room = length - folder.size() - name.size();
-        const std::wstring part(room > 60 ? 60 : room, L'd');
-        folder += part;
-        if (folder.size() + name.size() < length) folder += L"\\";
-        ::CreateDirectoryW(folder.c_str(), nullptr);
-    }
-    if (folder.back() == L'\\') folder.pop_back();
-    ::CreateDirectoryW(folder.c_str(), nullptr);
-    const std::wstring dll = folder + name;
-    ::CopyFileW(NIVRA_DLL_PATH, dll.c_str(), FALSE);
-    return dll;
-}
-
 TEST_F(Registration, APathThatFillsTheBufferFailsBeforeAnyChangeAndOneUnitLessRegisters) {
     const std::wstring full = DllPathOfLength(260);
     ASSERT_EQ(full.size(), 260u);
     HMODULE probe = ::LoadLibraryW(full.c_str());
-    if (probe == nullptr) GTEST_SKIP() << "Wine cannot load a DLL from a 260-unit path";
+    if (probe == nullptr)
+        GTEST_SKIP() << "Wine cannot load a DLL from a 260-unit path";
     ::FreeLibrary(probe);
     EXPECT_EQ(CallExport(full, "DllRegisterServer"), HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER));
     EXPECT_FALSE(KeyExists(kClassKey));
@@ -237,7 +132,8 @@ TEST_F(Registration, TheComRuntimeFindsTheHandlerAndUnloadsItWhenReleased) {
     for (int attempt = 0; attempt < 100 && !unloaded; ++attempt) {
         ::CoFreeUnusedLibrariesEx(0, 0);
         unloaded = ::GetModuleHandleW(dll.c_str()) == nullptr;
-        if (!unloaded) ::Sleep(100);
+        if (!unloaded)
+            ::Sleep(100);
     }
     EXPECT_TRUE(unloaded);
     ::CoUninitialize();

@@ -1,0 +1,65 @@
+// The handler's registry entries as the registration tests read them, under any classes root
+// (HKEY_CLASSES_ROOT, or HKEY_CURRENT_USER\Software\Classes for per-user registration).
+#pragma once
+
+#include <windows.h>
+
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <utility>
+
+namespace nivra::test {
+
+extern const std::wstring kClsid;
+extern const std::wstring kClassKey;
+extern const std::wstring kHandlerKey;
+
+struct Value {
+    DWORD type;
+    std::wstring data;
+    bool operator==(const Value& o) const { return type == o.type && data == o.data; }
+};
+inline Value Sz(const std::wstring& data) {
+    return Value{REG_SZ, data};
+}
+
+// A classes root: a predefined key, or a subkey of one.
+struct ClassesRoot {
+    HKEY key;
+    std::wstring path;  // below `key`; empty for the key itself
+    std::wstring Below(const std::wstring& subkey) const {
+        return path.empty() ? subkey : path + L"\\" + subkey;
+    }
+};
+inline const ClassesRoot kMergedClasses{HKEY_CLASSES_ROOT, L""};
+inline const ClassesRoot kUserClasses{HKEY_CURRENT_USER, L"Software\\Classes"};
+inline const ClassesRoot kMachineClasses{HKEY_LOCAL_MACHINE, L"Software\\Classes"};
+
+bool KeyExists(const std::wstring& key, const ClassesRoot& root = kMergedClasses);
+std::optional<Value> ReadValue(const std::wstring& key, const wchar_t* name = nullptr,
+                               const ClassesRoot& root = kMergedClasses);
+
+// Every entry of the handler's table, with `path` as its InprocServer32.
+void ExpectRegistered(const std::wstring& path, const ClassesRoot& root = kMergedClasses);
+// No entry left; the shared parents stay.
+void ExpectUnregistered(const ClassesRoot& root = kMergedClasses);
+
+// Every value below a root, by key path and value name; keys without values are left out.
+using ValueSnapshot =
+    std::map<std::pair<std::wstring, std::wstring>, std::pair<DWORD, std::string>>;
+ValueSnapshot SnapshotValues(const ClassesRoot& root);
+// Every key path below a root.
+std::set<std::wstring> SnapshotKeys(const ClassesRoot& root);
+// The values of `after` that are new or changed since `before`.
+ValueSnapshot ChangedValues(const ValueSnapshot& before, const ValueSnapshot& after);
+
+// The shipped DLL copied into a folder of its own (the folder name is part of the test).
+std::wstring CopyOfDll(const std::wstring& folderHint);
+// A copy of the shipped DLL whose full path has exactly `length` units.
+std::wstring DllPathOfLength(std::size_t length);
+// Loads the DLL, calls an export without arguments and unloads it.
+HRESULT CallExport(const std::wstring& dll, const char* name);
+
+}  // namespace nivra::test

@@ -1,0 +1,178 @@
+// Per-user registration through DllInstall and regsvr32 /n /i:user. Wine's COM runtime does
+// not merge the user's classes into the ones it looks up, so these tests read the entries
+// themselves and activate the handler the way Explorer finds it, step by step.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <objbase.h>
+#include <shlobj.h>
+
+#include <string>
+
+#include "module/registry_entries.h"
+#include "module/shipped_dll.h"
+#include "product_paths.h"
+#include "support/hdrop_data_object.h"
+#include "support/wine_files.h"
+
+namespace nivra::test {
+namespace {
+
+using InstallFunction = HRESULT(WINAPI*)(BOOL, LPCWSTR);
+
+// The DLL loaded in this process, with its DllInstall.
+class LoadedDll {
+  public:
+    explicit LoadedDll(const std::wstring& path) : module_(::LoadLibraryW(path.c_str())) {
+        if (module_ != nullptr) {
+            install_ = reinterpret_cast<InstallFunction>(
+                reinterpret_cast<void*>(::GetProcAddress(module_, "DllInstall")));
+        }
+    }
+    ~LoadedDll() {
+        if (module_ != nullptr)
+            ::FreeLibrary(module_);
+    }
+    LoadedDll(const LoadedDll&) = delete;
+    LoadedDll& operator=(const LoadedDll&) = delete;
+
+    bool loaded() const { return install_ != nullptr; }
+    HRESULT Install(BOOL install, const wchar_t* commandLine) const {
+        return install_(install, commandLine);
+    }
+
+  private:
+    HMODULE module_;
+    InstallFunction install_ = nullptr;
+};
+
+std::wstring Regsvr32() {
+    wchar_t system[MAX_PATH];
+    ::GetSystemDirectoryW(system, MAX_PATH);
+    return std::wstring(system) + L"\\regsvr32.exe";
+}
+
+// True when a key made through HKEY_CLASSES_ROOT lands in the machine's classes, as it does
+// when nothing overrides the root.
+bool ClassesRootIsTheDefault() {
+    const std::wstring probe = L"NivraShellExtRootProbe";
+    HKEY made = nullptr;
+    if (::RegCreateKeyExW(HKEY_CLASSES_ROOT, probe.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr,
+                          &made, nullptr) != ERROR_SUCCESS) {
+        return false;
+    }
+    ::RegCloseKey(made);
+    const bool inMachine = KeyExists(probe, kMachineClasses);
+    const bool inUser = KeyExists(probe, kUserClasses);
+    ::RegDeleteKeyW(HKEY_CLASSES_ROOT, probe.c_str());
+    return inMachine && !inUser;
+}
+
+class UserRegistration : public ::testing::Test {
+  protected:
+    void TearDown() override {
+        LoadedDll dll(NIVRA_DLL_PATH);
+        if (dll.loaded())
+            dll.Install(FALSE, L"user");
+        CallExport(NIVRA_DLL_PATH, "DllUnregisterServer");
+    }
+};
+
+TEST_F(UserRegistration, Regsvr32WritesTheMachineEntriesUnderTheUsersClassesAndRemovesThem) {
+    const std::wstring dll = CopyOfDll(L"user");
+    // What per-machine registration adds, as the reference.
+    const ValueSnapshot machineBefore = SnapshotValues(kMachineClasses);
+    ASSERT_EQ(CallExport(dll, "DllRegisterServer"), S_OK);
+    const ValueSnapshot machineEntries =
+        ChangedValues(machineBefore, SnapshotValues(kMachineClasses));
+    ASSERT_EQ(CallExport(dll, "DllUnregisterServer"), S_OK);
+    ASSERT_EQ(machineEntries.size(), 12u);
+
+    const ValueSnapshot userBefore = SnapshotValues(kUserClasses);
+    const ValueSnapshot machineValues = SnapshotValues(kMachineClasses);
+    const std::set<std::wstring> machineKeys = SnapshotKeys(kMachineClasses);
+
+    ASSERT_EQ(RunProgram(Regsvr32(), L"/s /n /i:user \"" + dll + L"\""), 0);
+    ExpectRegistered(dll, kUserClasses);
+    EXPECT_EQ(ChangedValues(userBefore, SnapshotValues(kUserClasses)), machineEntries);
+    EXPECT_EQ(SnapshotValues(kMachineClasses), machineValues);
+    EXPECT_EQ(SnapshotKeys(kMachineClasses), machineKeys);
+
+    ASSERT_EQ(RunProgram(Regsvr32(), L"/s /u /n /i:user \"" + dll + L"\""), 0);
+    ExpectUnregistered(kUserClasses);
+    EXPECT_EQ(SnapshotValues(kUserClasses), userBefore);
+    EXPECT_EQ(SnapshotValues(kMachineClasses), machineValues);
+    EXPECT_EQ(SnapshotKeys(kMachineClasses), machineKeys);
+}
+
+// Explorer reads the handler's entry, then the class's InprocServer32, then loads that file
+// and asks it for the class.
+TEST_F(UserRegistration, TheHandlerIsFoundAndCreatedThroughTheUsersClassesAlone) {
+    const std::wstring dll = CopyOfDll(L"user explorer");
+    ASSERT_EQ(RunProgram(Regsvr32(), L"/s /n /i:user \"" + dll + L"\""), 0);
+    EXPECT_FALSE(KeyExists(kHandlerKey, kMachineClasses));
+
+    const auto handler = ReadValue(kHandlerKey, nullptr, kUserClasses);
+    ASSERT_TRUE(handler.has_value());
+    CLSID classId = {};
+    ASSERT_EQ(::CLSIDFromString(handler->data.c_str(), &classId), S_OK);
+    const auto server =
+        ReadValue(L"CLSID\\" + handler->data + L"\\InprocServer32", nullptr, kUserClasses);
+    ASSERT_TRUE(server.has_value());
+    EXPECT_EQ(server->data, dll);
+
+    ShippedDll loaded(server->data);
+    ASSERT_TRUE(loaded.loaded());
+    IClassFactory* factory = nullptr;
+    ASSERT_EQ(loaded.GetClassObject(classId, IID_IClassFactory, reinterpret_cast<void**>(&factory)),
+              S_OK);
+    IShellExtInit* init = nullptr;
+    ASSERT_EQ(factory->CreateInstance(nullptr, IID_IShellExtInit, reinterpret_cast<void**>(&init)),
+              S_OK);
+    HdropDataObject selection({L"C:\\docs\\report.pdf"});
+    EXPECT_EQ(init->Initialize(nullptr, &selection, nullptr), S_OK);
+    init->Release();
+    factory->Release();
+}
+
+// "user" in any letter case; nothing else, and a refused call writes nothing.
+TEST_F(UserRegistration, OnlyTheUserCommandLineIsTakenAndTheRootIsRestoredAfterEveryCall) {
+    const std::wstring path = CopyOfDll(L"user commands");
+    LoadedDll dll(path);
+    ASSERT_TRUE(dll.loaded());
+    const ValueSnapshot userBefore = SnapshotValues(kUserClasses);
+    for (const wchar_t* refused : {static_cast<const wchar_t*>(nullptr), L"", L"machine", L"user ",
+                                   L" user", L"users", L"/i:user", L"user,machine"}) {
+        for (BOOL install : {TRUE, FALSE}) {
+            EXPECT_EQ(dll.Install(install, refused), E_INVALIDARG)
+                << (refused != nullptr ? Utf8(refused) : "null") << " install=" << install;
+        }
+    }
+    EXPECT_EQ(SnapshotValues(kUserClasses), userBefore);
+    // regsvr32 /n /i without a text passes an empty one and reports the failure.
+    EXPECT_EQ(RunProgram(Regsvr32(), L"/s /n /i \"" + path + L"\""), 5);
+
+    ASSERT_EQ(dll.Install(TRUE, L"USER"), S_OK);
+    EXPECT_TRUE(ClassesRootIsTheDefault());
+    ExpectRegistered(path, kUserClasses);
+    EXPECT_FALSE(KeyExists(kClassKey, kMachineClasses));
+    ASSERT_EQ(dll.Install(FALSE, L"User"), S_OK);
+    EXPECT_TRUE(ClassesRootIsTheDefault());
+    ExpectUnregistered(kUserClasses);
+}
+
+TEST_F(UserRegistration, AFailedRegistrationStillRestoresTheClassesRoot) {
+    const std::wstring full = DllPathOfLength(260);
+    ASSERT_EQ(full.size(), 260u);
+    LoadedDll dll(full);
+    if (!dll.loaded())
+        GTEST_SKIP() << "Wine cannot load a DLL from a 260-unit path";
+    EXPECT_EQ(dll.Install(TRUE, L"user"), HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER));
+    EXPECT_TRUE(ClassesRootIsTheDefault());
+    EXPECT_FALSE(KeyExists(kClassKey, kUserClasses));
+    EXPECT_EQ(dll.Install(FALSE, L"user"), HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER));
+    EXPECT_TRUE(ClassesRootIsTheDefault());
+}
+
+}  // namespace
+}  // namespace nivra::test
