@@ -44,6 +44,12 @@ void Walk(HKEY key, const std::wstring& path, Visit& visit) {
     }
 }
 
+std::wstring Upper(std::wstring text) {
+    if (!text.empty())
+        ::CharUpperBuffW(text.data(), static_cast<DWORD>(text.size()));
+    return text;
+}
+
 }  // namespace
 
 bool KeyExists(const std::wstring& key, const ClassesRoot& root) {
@@ -108,41 +114,37 @@ void ExpectUnregistered(const ClassesRoot& root) {
     }
 }
 
-ValueSnapshot SnapshotValues(const ClassesRoot& root) {
-    ValueSnapshot values;
-    HKEY top = OpenForReading(root, L"");
+RegistrySnapshot Snapshot(const ClassesRoot& root, const std::wstring& subkey) {
+    RegistrySnapshot snapshot;
+    HKEY top = OpenForReading(root, subkey);
     if (top == nullptr)
-        return values;
+        return snapshot;
+    std::vector<wchar_t> name(16384);
+    std::vector<BYTE> data(4096);
     auto visit = [&](HKEY key, const std::wstring& path) {
+        const std::wstring upperPath = Upper(path);
+        snapshot.keys.insert(upperPath);
         for (DWORD index = 0;; ++index) {
-            wchar_t name[16384];
-            DWORD units = 16384;
+            DWORD units = static_cast<DWORD>(name.size());
             DWORD type = 0;
-            DWORD bytes = 0;
-            if (::RegEnumValueW(key, index, name, &units, nullptr, &type, nullptr, &bytes) !=
-                ERROR_SUCCESS) {
-                break;
+            DWORD bytes = static_cast<DWORD>(data.size());
+            LONG error = ::RegEnumValueW(key, index, name.data(), &units, nullptr, &type,
+                                         data.data(), &bytes);
+            if (error == ERROR_MORE_DATA) {
+                data.resize(bytes);
+                units = static_cast<DWORD>(name.size());
+                error = ::RegEnumValueW(key, index, name.data(), &units, nullptr, &type,
+                                        data.data(), &bytes);
             }
-            std::string data(bytes, '\0');
-            ::RegQueryValueExW(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(data.data()),
-                               &bytes);
-            values[{path, name}] = {type, data};
+            if (error != ERROR_SUCCESS)
+                break;
+            snapshot.values[{upperPath, Upper(std::wstring(name.data(), units))}] = {
+                type, std::string(data.begin(), data.begin() + bytes)};
         }
     };
-    Walk(top, L"", visit);
+    Walk(top, subkey, visit);
     ::RegCloseKey(top);
-    return values;
-}
-
-std::set<std::wstring> SnapshotKeys(const ClassesRoot& root) {
-    std::set<std::wstring> keys;
-    HKEY top = OpenForReading(root, L"");
-    if (top == nullptr)
-        return keys;
-    auto visit = [&](HKEY, const std::wstring& path) { keys.insert(path); };
-    Walk(top, L"", visit);
-    ::RegCloseKey(top);
-    return keys;
+    return snapshot;
 }
 
 ValueSnapshot ChangedValues(const ValueSnapshot& before, const ValueSnapshot& after) {

@@ -46,12 +46,15 @@ void ExpectRegistered(const std::wstring& path, const ClassesRoot& root = kMerge
 // No entry left; the shared parents stay.
 void ExpectUnregistered(const ClassesRoot& root = kMergedClasses);
 
-// Every value below a root, by key path and value name; keys without values are left out.
+// Every key and value below a root's `subkey` (all of the root by default), by paths relative
+// to the root. Paths and value names are in upper case: the registry ignores letter case.
 using ValueSnapshot =
     std::map<std::pair<std::wstring, std::wstring>, std::pair<DWORD, std::string>>;
-ValueSnapshot SnapshotValues(const ClassesRoot& root);
-// Every key path below a root.
-std::set<std::wstring> SnapshotKeys(const ClassesRoot& root);
+struct RegistrySnapshot {
+    std::set<std::wstring> keys;
+    ValueSnapshot values;
+};
+RegistrySnapshot Snapshot(const ClassesRoot& root, const std::wstring& subkey = L"");
 // The values of `after` that are new or changed since `before`.
 ValueSnapshot ChangedValues(const ValueSnapshot& before, const ValueSnapshot& after);
 

@@ -80,29 +80,34 @@ class UserRegistration : public ::testing::Test {
 
 TEST_F(UserRegistration, Regsvr32WritesTheMachineEntriesUnderTheUsersClassesAndRemovesThem) {
     const std::wstring dll = CopyOfDll(L"user");
-    // What per-machine registration adds, as the reference.
-    const ValueSnapshot machineBefore = SnapshotValues(kMachineClasses);
+    // What per-machine registration writes, as the reference.
     ASSERT_EQ(CallExport(dll, "DllRegisterServer"), S_OK);
-    const ValueSnapshot machineEntries =
-        ChangedValues(machineBefore, SnapshotValues(kMachineClasses));
+    ValueSnapshot machineEntries;
+    for (const std::wstring& top :
+         {std::wstring(L"NivraShellExtLib.NivraShellExt.1"),
+          std::wstring(L"NivraShellExtLib.NivraShellExt"), kClassKey, kHandlerKey}) {
+        machineEntries.merge(Snapshot(kMachineClasses, top).values);
+    }
     ASSERT_EQ(CallExport(dll, "DllUnregisterServer"), S_OK);
     ASSERT_EQ(machineEntries.size(), 12u);
 
-    const ValueSnapshot userBefore = SnapshotValues(kUserClasses);
-    const ValueSnapshot machineValues = SnapshotValues(kMachineClasses);
-    const std::set<std::wstring> machineKeys = SnapshotKeys(kMachineClasses);
+    // Wine's machine classes are large: walked once before and once after each step.
+    const RegistrySnapshot userBefore = Snapshot(kUserClasses);
+    const RegistrySnapshot machine = Snapshot(kMachineClasses);
 
     ASSERT_EQ(RunProgram(Regsvr32(), L"/s /n /i:user \"" + dll + L"\""), 0);
     ExpectRegistered(dll, kUserClasses);
-    EXPECT_EQ(ChangedValues(userBefore, SnapshotValues(kUserClasses)), machineEntries);
-    EXPECT_EQ(SnapshotValues(kMachineClasses), machineValues);
-    EXPECT_EQ(SnapshotKeys(kMachineClasses), machineKeys);
+    EXPECT_EQ(ChangedValues(userBefore.values, Snapshot(kUserClasses).values), machineEntries);
+    RegistrySnapshot machineNow = Snapshot(kMachineClasses);
+    EXPECT_EQ(machineNow.keys, machine.keys);
+    EXPECT_EQ(machineNow.values, machine.values);
 
     ASSERT_EQ(RunProgram(Regsvr32(), L"/s /u /n /i:user \"" + dll + L"\""), 0);
     ExpectUnregistered(kUserClasses);
-    EXPECT_EQ(SnapshotValues(kUserClasses), userBefore);
-    EXPECT_EQ(SnapshotValues(kMachineClasses), machineValues);
-    EXPECT_EQ(SnapshotKeys(kMachineClasses), machineKeys);
+    EXPECT_EQ(Snapshot(kUserClasses).values, userBefore.values);
+    machineNow = Snapshot(kMachineClasses);
+    EXPECT_EQ(machineNow.keys, machine.keys);
+    EXPECT_EQ(machineNow.values, machine.values);
 }
 
 // Explorer reads the handler's entry, then the class's InprocServer32, then loads that file
@@ -140,7 +145,7 @@ TEST_F(UserRegistration, OnlyTheUserCommandLineIsTakenAndTheRootIsRestoredAfterE
     const std::wstring path = CopyOfDll(L"user commands");
     LoadedDll dll(path);
     ASSERT_TRUE(dll.loaded());
-    const ValueSnapshot userBefore = SnapshotValues(kUserClasses);
+    const ValueSnapshot userBefore = Snapshot(kUserClasses).values;
     for (const wchar_t* refused : {static_cast<const wchar_t*>(nullptr), L"", L"machine", L"user ",
                                    L" user", L"users", L"/i:user", L"user,machine"}) {
         for (BOOL install : {TRUE, FALSE}) {
@@ -148,7 +153,7 @@ TEST_F(UserRegistration, OnlyTheUserCommandLineIsTakenAndTheRootIsRestoredAfterE
                 << (refused != nullptr ? Utf8(refused) : "null") << " install=" << install;
         }
     }
-    EXPECT_EQ(SnapshotValues(kUserClasses), userBefore);
+    EXPECT_EQ(Snapshot(kUserClasses).values, userBefore);
     // regsvr32 /n /i without a text passes an empty one and reports the failure.
     EXPECT_EQ(RunProgram(Regsvr32(), L"/s /n /i \"" + path + L"\""), 5);
 
