@@ -2,12 +2,14 @@
 # scripts/sign.sh with a throwaway certificate authority: signed copies of the DLLs verify
 # against that authority and no other, a changed byte breaks the signature, and a signed DLL
 # still loads and registers under Wine.
-# Usage: sign_test.sh WORK-DIR WINE-PREFIX x86|x64 DLL-FOR-THIS-WINE [DLL...]
+# Usage: sign_test.sh WORK-DIR WINE-PREFIX x86|x64 DLL-FOR-THIS-WINE DLL...
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 work=$1 prefix=$2 arch=$3
 shift 3
 native_dll=$1
+shift
+[ $# -gt 0 ] || { echo "sign_test.sh: no DLLs to sign" >&2; exit 2; }
 rm -rf "$work"
 mkdir -p "$work"
 cd "$work"
