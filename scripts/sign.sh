@@ -2,7 +2,7 @@
 # Signs DLLs with Authenticode (osslsigncode), SHA-256, for a release.
 # Usage: sign.sh -pkcs12 CERT.p12 -readpass PASSWORD-FILE [-ts URL] [-out SIGNED.dll] DLL...
 #   -pkcs12    the code-signing certificate with its private key (and chain, if any)
-#   -readpass  a file whose first line is the certificate's password: never on the command
+#   -readpass  a file holding the certificate's password on one line: never on the command
 #              line, where every user of the machine can read it
 #   -ts        an RFC 3161 time-stamp server: the signature then stays valid after the
 #              certificate expires. Releases should use one; it needs the network.
