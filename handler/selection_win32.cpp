@@ -4,6 +4,7 @@
 
 #include "common/text_win32.h"
 #include "common/unique_any_win32.h"
+#include "handler/drop_block.h"
 #include "handler/shell_ext_win32.h"
 
 namespace nivra {
@@ -22,10 +23,18 @@ HRESULT CNivraShellExt::Initialize(PCIDLIST_ABSOLUTE, IDataObject* dataObject, H
         return E_INVALIDARG;
     }
 
+    // A source may answer with another kind of medium (a stream, a file name) whatever was
+    // asked for; its handle is no memory to lock. The owner still releases it.
+    if (medium.get().tymed != TYMED_HGLOBAL)
+        return E_INVALIDARG;
+
     // Declared after the medium, so the memory is unlocked before the medium is released.
-    UniqueGlobalLock lock(medium.get().hGlobal);
+    const HGLOBAL memory = medium.get().hGlobal;
+    UniqueGlobalLock lock(memory);
     HDROP drop = static_cast<HDROP>(lock.get());
     if (drop == nullptr)
+        return E_INVALIDARG;
+    if (!IsWellFormedDropBlock(static_cast<const unsigned char*>(lock.get()), ::GlobalSize(memory)))
         return E_INVALIDARG;
 
     if (::DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0) != 1)

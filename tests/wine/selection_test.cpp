@@ -66,6 +66,18 @@ TEST(Selection, AMediumThatCannotBeLockedIsRefusedAndReleased) {
     EXPECT_EQ(selection.mediumReleases.releases, 1);
 }
 
+// Locking a stream's pointer as memory faulted inside the host.
+TEST(Selection, AMediumOfAnotherTypeIsRefusedReleasedOnceAndKeepsThePreviousPath) {
+    TestHandler handler;
+    HdropDataObject first({L"C:\\a.pdf"});
+    ASSERT_EQ(handler.Initialize(nullptr, &first, nullptr), S_OK);
+    HdropDataObject stream({L"C:\\b.pdf"});
+    stream.asStream = true;
+    EXPECT_EQ(handler.Initialize(nullptr, &stream, nullptr), E_INVALIDARG);
+    EXPECT_EQ(stream.mediumReleases.releases, 1);
+    EXPECT_EQ(Selected(handler), L"C:\\a.pdf");
+}
+
 TEST(Selection, RunningOutOfMemoryIsReportedAndKeepsThePreviousPath) {
     TestHandler handler;
     HdropDataObject first({L"C:\\a.pdf"});

@@ -3,6 +3,7 @@
 #include <shlobj.h>
 
 #include <chrono>
+#include <cstddef>
 #include <string>
 
 #include "product_paths.h"
@@ -54,17 +55,29 @@ TEST_F(HostileSelection, BlocksWithoutAFileOrWithTooManyAreRefused) {
     EXPECT_EQ(Offer(DropBlock(sizeof(DROPFILES), true, many)), E_INVALIDARG);
 }
 
-// A name offset past the block is left out: Wine's own DragQueryFileW reads through it and
-// faults (a page fault inside shell32 for an offset of 4096), before the handler sees a result.
-TEST_F(HostileSelection, ANameOffsetInsideTheHeaderOrNamesWithoutTerminatorsGiveASoundAnswer) {
-    // The names start inside the header itself: its bytes are read as a name.
+// Wine's own DragQueryFileW trusts the block (a name offset of 4096 faulted inside shell32), so
+// the handler checks it first.
+TEST_F(HostileSelection, ABlockThatLiesAboutItselfIsRefused) {
+    const std::wstring oneFile(L"C:\\a.pdf\0\0", 10);
+    // A header cut short.
+    EXPECT_EQ(Offer({0x14, 0, 0, 0}), E_INVALIDARG);
+    // A name offset at or past the block's end.
+    const DWORD blockSize = DWORD(DropBlock(sizeof(DROPFILES), true, oneFile).size());
+    for (DWORD offset : {blockSize, DWORD(4096), DWORD(0x7FFFFFF0)})
+        EXPECT_EQ(Offer(DropBlock(offset, true, oneFile)), E_INVALIDARG) << offset;
+    // No terminator at all, or only the name's own.
+    EXPECT_EQ(Offer(DropBlock(sizeof(DROPFILES), true, L"C:\\a.pdf")), E_INVALIDARG);
+    EXPECT_EQ(Offer(DropBlock(sizeof(DROPFILES), true, oneFile.substr(0, 9))), E_INVALIDARG);
+    // Two zero bytes end an ANSI list, but not one that says it is wide.
+    std::vector<unsigned char> ansiNames = DropBlock(sizeof(DROPFILES), false, oneFile);
+    ansiNames[offsetof(DROPFILES, fWide)] = 1;
+    EXPECT_EQ(Offer(ansiNames), E_INVALIDARG);
+}
+
+TEST_F(HostileSelection, NamesThatStartInsideTheHeaderGiveASoundAnswer) {
+    // The header's own bytes are read as names.
     EXPECT_TRUE(
         IsSoundSelectionAnswer(Offer(DropBlock(4, true, std::wstring(L"C:\\a.pdf\0\0", 10)))));
-    // No terminator at all: the system reads on past the block until two zero units, which
-    // the heap's padding after a small block provides.
-    EXPECT_TRUE(IsSoundSelectionAnswer(Offer(DropBlock(sizeof(DROPFILES), true, L"C:\\a.pdf"))));
-    // A header cut short.
-    EXPECT_TRUE(IsSoundSelectionAnswer(Offer({0x14, 0, 0, 0})));
 }
 
 TEST_F(HostileSelection, AnAnsiFileListIsKeptLikeAWideOne) {

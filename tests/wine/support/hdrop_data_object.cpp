@@ -39,10 +39,19 @@ HRESULT HdropDataObject::GetData(FORMATETC* format, STGMEDIUM* medium) {
     if (!offerHdrop || format->cfFormat != CF_HDROP || !(format->tymed & TYMED_HGLOBAL)) {
         return DV_E_FORMATETC;
     }
+    medium->pUnkForRelease = &mediumReleases;
+    if (asStream) {
+        IStream* stream = nullptr;
+        if (FAILED(::CreateStreamOnHGlobal(MakeHdrop(files_), TRUE, &stream)))
+            return E_OUTOFMEMORY;
+        // ReleaseStgMedium releases a stream itself, release object or not.
+        medium->tymed = TYMED_ISTREAM;
+        medium->pstm = stream;
+        return S_OK;
+    }
     medium->tymed = TYMED_HGLOBAL;
     medium->hGlobal = nullMemory ? nullptr : MakeHdrop(files_);
     mediumReleases.memory = medium->hGlobal;
-    medium->pUnkForRelease = &mediumReleases;
     return S_OK;
 }
 

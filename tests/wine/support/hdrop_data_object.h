@@ -35,6 +35,7 @@ class HdropDataObject : public IDataObject {
 
     bool offerHdrop = true;   // false: GetData fails as for a selection without files
     bool nullMemory = false;  // true: the medium carries no memory, so locking fails
+    bool asStream = false;    // true: S_OK with the file list in a stream, not the memory asked for
     ReleaseCounter mediumReleases;
     int getDataCalls = 0;
 
