@@ -24,10 +24,11 @@ std::int32_t CRegistryKey::Create(RegKey parent, const char16_t* name) noexcept 
 }
 
 std::int32_t CRegistryKey::Close() noexcept {
-    if (key_ == kNoKey)
-        return kErrorSuccess;
     const RegKey key = key_;
     key_ = kNoKey;
+    // Opening a root with an empty subkey name hands back the root itself, which stays open.
+    if (key == kNoKey || IsPredefinedKey(key))
+        return kErrorSuccess;
     return registry_.CloseKey(key);
 }
 

@@ -18,7 +18,7 @@ class CRegistryKey {
 
     std::int32_t Open(RegKey parent, const char16_t* name, std::uint32_t access) noexcept;
     std::int32_t Create(RegKey parent, const char16_t* name) noexcept;
-    // Harmless when nothing is held.
+    // Harmless when nothing is held; a predefined root is never closed.
     std::int32_t Close() noexcept;
 
     void Attach(RegKey key) noexcept;

@@ -167,9 +167,13 @@ HResult CRegScriptInterpreter::UnregisterEntry(RegKey parent, bool skipping,
     const bool isDelete = IsKeyword(token_, u"Delete");
     if (isDelete || IsKeyword(token_, u"ForceRemove"))
         NV_RETURN_IF_FAILED(ReadToken());
+    // The register pass took the token after "Delete" as the key to delete and reads on from
+    // the next one, so only a block right after that token belongs to the "Delete" entry.
+    bool nameFollowsDelete = isDelete;
     bool mayDelete = true;
     if (IsKeyword(token_, u"NoRemove")) {
         mayDelete = false;
+        nameFollowsDelete = false;
         NV_RETURN_IF_FAILED(ReadToken());
     }
     if (IsKeyword(token_, u"Val")) {
@@ -192,7 +196,7 @@ HResult CRegScriptInterpreter::UnregisterEntry(RegKey parent, bool skipping,
         return kOutOfMemory;
     NV_RETURN_IF_FAILED(ReadToken());
     NV_RETURN_IF_FAILED(tokenizer_.SkipValueClause(token_));
-    if (isDelete)
+    if (nameFollowsDelete)
         NV_RETURN_IF_FAILED(RefuseBlock());
     if (IsOpenBrace(token_)) {
         // A skipped block touches nothing, but its syntax errors still end the run: going on

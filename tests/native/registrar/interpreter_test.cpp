@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -142,6 +143,27 @@ TEST_F(Interpreter, UnregisterTreatsForceRemoveAndDeleteEntriesAsPlainKeys) {
     registry.AddKey("HKCR\\CLSID");
     ASSERT_EQ(Unregister(u"HKCR { ForceRemove f Delete d = s x ForceRemove CLSID }"), kOk);
     EXPECT_EQ(registry.Dump(), Lines{});
+}
+
+TEST_F(Interpreter, ANoRemoveKeyAfterADeleteEntryRegistersUnregistersAndRollsBack) {
+    // The register pass deletes a key named "NoRemove", then reads "x { sub }" as an entry; the
+    // unregister pass reads the same text as if "Delete" were absent.
+    const std::u16string script = u"HKCR { Delete NoRemove x { sub } other }";
+    ASSERT_EQ(Register(script), kOk);
+    EXPECT_EQ(registry.Dump(), (Lines{"HKCR\\other", "HKCR\\x", "HKCR\\x\\sub"}));
+    ASSERT_EQ(Unregister(script), kOk);
+    EXPECT_EQ(registry.Dump(), Lines{"HKCR\\x"});
+    registry.FailCall(RegOp::kCreate, "bad", 5);
+    EXPECT_EQ(Register(u"HKCR { Delete NoRemove x { sub } other bad }"), HResultFromWin32(5));
+    EXPECT_EQ(registry.Dump(), Lines{"HKCR\\x"});
+}
+
+TEST_F(Interpreter, ARootOpenedAgainThroughAnEmptyNameIsNeverClosed) {
+    ASSERT_EQ(Register(u"HKCU { '' = s 1 val v = s 2 }"), kOk);
+    EXPECT_EQ(Unregister(u"HKCU { val v = s 2 }"), kOk);
+    EXPECT_EQ(Unregister(u"HKCU { '' }"), HResultFromWin32(87));
+    EXPECT_EQ(std::count(registry.Calls().begin(), registry.Calls().end(), "close HKCU"), 0);
+    EXPECT_EQ(registry.Dump(), Lines{"HKCU|=S:1"});
 }
 
 TEST_F(Interpreter, ABlockUnderAMissingKeyIsReadWithoutTouchingTheRegistry) {

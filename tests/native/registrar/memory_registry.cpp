@@ -143,6 +143,10 @@ std::int32_t MemoryRegistry::OpenKey(RegKey parent, const char16_t* subkey, std:
         if (child == node->children.end())
             return kErrorFileNotFound;
         node = child->second;
+    } else if (roots_.count(parent) != 0) {
+        // As advapi32 does: a root opened again is the root's own handle, not a new one.
+        *opened = parent;
+        return kErrorSuccess;
     }
     if (node->readOnly && (access & (kKeySetValue | kKeyCreateSubKey)) != 0)
         return kErrorAccessDenied;

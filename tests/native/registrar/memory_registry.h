@@ -1,4 +1,5 @@
-// An in-memory registry for tests: predefined roots always open, case-blind names that keep the
+// An in-memory registry for tests: predefined roots always open (opened again through an empty
+// name, they hand back their own handle), case-blind names that keep the
 // case they were created with, names over 255 units refused (87), subkeys enumerated in sorted
 // order, RegDeleteKeyW's refusal of keys with subkeys, error 1018 on keys deleted while open,
 // per-handle access rights, read-only keys, injected failures and a log of every call.

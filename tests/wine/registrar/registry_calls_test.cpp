@@ -1,7 +1,11 @@
 // Single registry calls whose answers the interpreter depends on, asked of the in-memory
 // registry and of advapi32 alike: the error codes must be the same.
+#include <windows.h>
+
+#include <memory>
 #include <string>
 
+#include "registrar/registry_win32.h"
 #include "twin_registry.h"
 
 namespace nivra::testing {
@@ -138,6 +142,60 @@ TEST_F(RegistryCalls, AKeyDeletedWhileOpen) {
              return r.CountSubkeys(key, &count);
          }));
     EXPECT_EQ(fake.Dump(), real.Dump());
+}
+
+// advapi32 itself, unconfined: only it hands back a root's own handle for an empty name.
+class RootCloseWatch final : public IRegistry {
+  public:
+    std::int32_t OpenKey(RegKey parent, const char16_t* subkey, std::uint32_t access,
+                         RegKey* opened) noexcept override {
+        return Win32Registry().OpenKey(parent, subkey, access, opened);
+    }
+    std::int32_t CreateKey(RegKey parent, const char16_t* name, std::uint32_t access,
+                           RegKey* created) noexcept override {
+        return Win32Registry().CreateKey(parent, name, access, created);
+    }
+    std::int32_t CloseKey(RegKey key) noexcept override {
+        rootCloses += IsPredefinedKey(key);
+        return Win32Registry().CloseKey(key);
+    }
+    std::int32_t SetValue(RegKey key, const char16_t* name, std::uint32_t type, const void* data,
+                          std::uint32_t bytes) noexcept override {
+        return Win32Registry().SetValue(key, name, type, data, bytes);
+    }
+    std::int32_t DeleteValue(RegKey key, const char16_t* name) noexcept override {
+        return Win32Registry().DeleteValue(key, name);
+    }
+    std::int32_t DeleteKey(RegKey parent, const char16_t* name) noexcept override {
+        return Win32Registry().DeleteKey(parent, name);
+    }
+    std::int32_t EnumerateKey(RegKey key, std::uint32_t index, char16_t* name,
+                              std::uint32_t* nameUnits) noexcept override {
+        return Win32Registry().EnumerateKey(key, index, name, nameUnits);
+    }
+    std::int32_t CountSubkeys(RegKey key, std::uint32_t* count) noexcept override {
+        return Win32Registry().CountSubkeys(key, count);
+    }
+    int rootCloses = 0;
+};
+
+TEST(Win32Adapter, ARootOpenedAgainThroughAnEmptyNameIsTheRootAndIsNeverClosed) {
+    RegKey itself = kNoKey;
+    ASSERT_EQ(Win32Registry().OpenKey(kCurrentUser, u"", kKeyRead, &itself), 0);
+    EXPECT_EQ(itself, kCurrentUser);
+    RootCloseWatch registry;
+    const std::u16string script = u"HKCU { val 'NivraShellExtTests root value' = s 1 }";
+    const Variables none;
+    auto interpreter = std::make_unique<CRegScriptInterpreter>(registry, none);
+    ASSERT_EQ(interpreter->RunScript(script.c_str(), true), kOk);
+    EXPECT_EQ(interpreter->RunScript(script.c_str(), false), kOk);
+    EXPECT_EQ(interpreter->RunScript(u"HKCU { '' }", false), kOk);
+    EXPECT_EQ(registry.rootCloses, 0);
+    HKEY user = nullptr;
+    ASSERT_EQ(::RegOpenKeyExW(HKEY_CURRENT_USER, nullptr, 0, KEY_READ, &user), ERROR_SUCCESS);
+    EXPECT_EQ(::RegQueryValueExW(user, L"NivraShellExtTests root value", nullptr, nullptr, nullptr,
+                                 nullptr),
+              ERROR_FILE_NOT_FOUND);
 }
 
 }  // namespace
