@@ -5,6 +5,7 @@
 #include "common/text_win32.h"
 #include "module/base_module_win32.h"
 #include "module/identifiers_win32.h"
+#include "module/shared_handler_entry_win32.h"
 #include "registrar/module_resources_win32.h"
 #include "registrar/quote_doubling.h"
 #include "registrar/reg_object.h"
@@ -86,7 +87,16 @@ HRESULT UpdateHandlerRegistry(BOOL doRegister) noexcept {
         {L"THREADING", L"Apartment"},
         {nullptr, nullptr},
     };
-    return RegisterFromScriptResource(kRegistryScriptResource, doRegister, pairs);
+    HRESULT hr = RegisterFromScriptResource(kRegistryScriptResource, doRegister, pairs);
+    // The handler entry is shared with the other architecture's registry view: while that view
+    // still registers the class, its command must not vanish with ours. (On 32-bit Windows
+    // the view asked is our own, where the class has just gone.)
+    if (!doRegister && ViewRegistersClass(kOtherRegistryView, classId)) {
+        const HRESULT restored = RestoreSharedHandlerEntry(classId);
+        if (SUCCEEDED(hr))
+            hr = restored;
+    }
+    return hr;
 }
 
 HRESULT RegisterClassCategories(const CLSID&, const void*, BOOL) noexcept {

@@ -99,6 +99,60 @@ TEST_F(Registration, WinesRegsvr32RegistersAndUnregistersTheSame) {
     ExpectUnregistered();
 }
 
+// The other architecture's product DLL, or empty when that build is missing.
+std::wstring OtherArchitectureDll() {
+    const std::wstring list = NIVRA_PRODUCT_DLLS;
+    for (std::size_t start = 0, end; start < list.size(); start = end + 1) {
+        end = list.find(L';', start);
+        if (end == std::wstring::npos) end = list.size();
+        const std::wstring dll = list.substr(start, end - start);
+        if (!dll.empty() && dll != NIVRA_DLL_PATH) return dll;
+    }
+    return L"";
+}
+
+bool ClassInView(REGSAM view) {
+    HKEY opened = nullptr;
+    if (::RegOpenKeyExW(HKEY_CLASSES_ROOT, (kClassKey + L"\\InprocServer32").c_str(), 0,
+                        KEY_READ | view, &opened) != ERROR_SUCCESS) {
+        return false;
+    }
+    ::RegCloseKey(opened);
+    return true;
+}
+
+// 64-bit Windows keeps HKCR\CLSID per registry view but one handler entry for both views.
+TEST_F(Registration, WithBothArchitecturesTheHandlerEntryStaysUntilBothAreUnregistered) {
+    wchar_t wow64[MAX_PATH];
+    if (::GetSystemWow64DirectoryW(wow64, MAX_PATH) == 0) GTEST_SKIP() << "one registry view only";
+    const std::wstring other = OtherArchitectureDll();
+    if (other.empty()) GTEST_SKIP() << "the other architecture's DLL is not built";
+    const std::wstring regsvr32 = std::wstring(wow64) + L"\\regsvr32.exe";
+    const std::wstring quoted = L"\"" + other + L"\"";
+    struct OtherUnregistered {
+        const std::wstring& regsvr32;
+        const std::wstring& quoted;
+        ~OtherUnregistered() { RunProgram(regsvr32, L"/s /u " + quoted); }
+    };
+    for (const bool oursFirst : {true, false}) {
+        SCOPED_TRACE(oursFirst ? "ours unregistered first" : "the other unregistered first");
+        const OtherUnregistered cleanup{regsvr32, quoted};
+        ASSERT_EQ(CallExport(NIVRA_DLL_PATH, "DllRegisterServer"), S_OK);
+        ASSERT_EQ(RunProgram(regsvr32, L"/s " + quoted), 0);
+        ASSERT_TRUE(ClassInView(KEY_WOW64_32KEY) && ClassInView(KEY_WOW64_64KEY));
+        const auto unregisterOurs = [] {
+            EXPECT_EQ(CallExport(NIVRA_DLL_PATH, "DllUnregisterServer"), S_OK);
+        };
+        const auto unregisterOther = [&] { EXPECT_EQ(RunProgram(regsvr32, L"/s /u " + quoted), 0); };
+        oursFirst ? unregisterOurs() : unregisterOther();
+        EXPECT_NE(ClassInView(KEY_WOW64_32KEY), ClassInView(KEY_WOW64_64KEY));
+        EXPECT_EQ(ReadValue(kHandlerKey), Sz(kClsid));
+        oursFirst ? unregisterOther() : unregisterOurs();
+        EXPECT_FALSE(ClassInView(KEY_WOW64_32KEY) || ClassInView(KEY_WOW64_64KEY));
+        ExpectUnregistered();
+    }
+}
+
 TEST_F(Registration, TheComRuntimeFindsTheHandlerAndUnloadsItWhenReleased) {
     const std::wstring folder = MakeTempFolder(L"com");
     CopyInto(NIVRA_DLL_PATH, folder, L"NivraShellExt.dll");

@@ -1,0 +1,26 @@
+// On 64-bit Windows HKEY_CLASSES_ROOT\CLSID is kept per registry view, so the x64 and the x86
+// DLL register their classes side by side; the handler entry under
+// HKEY_CLASSES_ROOT\*\ShellEx\ContextMenuHandlers is one key for both views.
+#pragma once
+
+#include <windows.h>
+
+namespace nivra {
+
+// The other architecture's registry view. 32-bit Windows ignores the flag: there it names the
+// one view there is.
+#ifdef _WIN64
+inline constexpr REGSAM kOtherRegistryView = KEY_WOW64_32KEY;
+#else
+inline constexpr REGSAM kOtherRegistryView = KEY_WOW64_64KEY;
+#endif
+
+// True when the class (`classId` in braces, 38 units) has its InprocServer32 key in `view` of
+// HKEY_CLASSES_ROOT, whatever the root currently stands for (it may be overridden).
+bool ViewRegistersClass(REGSAM view, const wchar_t* classId) noexcept;
+
+// Writes the handler entry, with the class identifier as its default value, under
+// HKEY_CLASSES_ROOT again.
+HRESULT RestoreSharedHandlerEntry(const wchar_t* classId) noexcept;
+
+}  // namespace nivra
