@@ -19,8 +19,8 @@ inline constexpr REGSAM kOtherRegistryView = KEY_WOW64_64KEY;
 // HKEY_CLASSES_ROOT, whatever the root currently stands for (it may be overridden).
 bool ViewRegistersClass(REGSAM view, const wchar_t* classId) noexcept;
 
-// Writes the handler entry, with the class identifier as its default value, under
-// HKEY_CLASSES_ROOT again.
+// Writes the handler entry, with the class identifier (38 units) as its default value, under
+// HKEY_CLASSES_ROOT again; the registry's error as a result.
 HRESULT RestoreSharedHandlerEntry(const wchar_t* classId) noexcept;
 
 }  // namespace nivra
