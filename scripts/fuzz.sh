@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Fuzzes the registry script interpreter, the string-table block lookup and the file-type filter
-# (libFuzzer, AddressSanitizer, UBSan, leak checks) and prints executions, coverage and findings
-# per target. Exits non-zero on any crash, report or leak.
+# (libFuzzer, AddressSanitizer, UBSan, leak checks) and prints executions (and per second),
+# coverage and findings per target. Exits non-zero on any crash, report or leak.
 # Usage: scripts/fuzz.sh [--build-only | --no-build] [SECONDS PER TARGET (default 600)]
 #                        [WORK_FOLDER (default /tmp/registrar-fuzz)] [TARGET...]
 # Targets: script_interpreter, string_block, file_type_filter (default: all, one after another).
@@ -32,20 +32,27 @@ fi
 failed=0
 for target in "${targets[@]}"; do
   case $target in
-    script_interpreter) binary=script_fuzzer work=$out/corpus seeds=$root/tests/fuzz/registrar/corpus ;;
+    script_interpreter)
+      binary=script_fuzzer work=$out/corpus seeds=$root/tests/fuzz/registrar/corpus
+      # The harness skips longer inputs; libFuzzer should not make them.
+      options=(-max_len="$(sed -n 's/.*kMaxInputBytes = \([0-9]*\);.*/\1/p' \
+        "$root/tests/fuzz/registrar/script_input.h")") ;;
     string_block | file_type_filter)
-      binary=${target}_fuzzer work=$out/corpus-$target seeds=$root/tests/fuzz/handler/corpus/$target ;;
+      binary=${target}_fuzzer work=$out/corpus-$target seeds=$root/tests/fuzz/handler/corpus/$target
+      options=() ;;
     *) echo "unknown target: $target"; exit 2 ;;
   esac
   findings=$out/findings/$target
   mkdir -p "$findings" "$work"
   log=$out/$target.log
-  "$out/$binary" -max_total_time="$seconds" -print_final_stats=1 -timeout=10 \
+  "$out/$binary" -max_total_time="$seconds" -print_final_stats=1 -timeout=10 "${options[@]}" \
     -artifact_prefix="$findings/" "$work" "$seeds" >"$log" 2>&1
   status=$?
   echo "== $target"
   grep -E '^#[0-9]+[[:space:]].*cov:' "$log" | tail -1
-  grep -E 'stat::number_of_executed_units|stat::peak_rss_mb' "$log"
+  stat() { sed -n "s/^stat::$1:[[:space:]]*//p" "$log" | tail -1; }
+  echo "executions: $(stat number_of_executed_units), $(stat average_exec_per_sec) per second;" \
+    "peak RSS $(stat peak_rss_mb) MB"
   count=$(ls "$findings" | wc -l)
   echo "findings: $count (in $findings)"
   if [ $status -ne 0 ] || [ "$count" -ne 0 ]; then

@@ -16,9 +16,9 @@ common="$root/common/wide_string.cpp $root/common/heap_native.cpp"
 support="$root/tests/native/registrar/memory_registry.cpp"
 flags="-std=c++17 -g -O1 -Wall -Wextra -DNIVRA_ALLOCATION_HOOKS -I$root -I$root/tests/native/registrar"
 $cxx $flags -DNIVRA_LIBFUZZER -fsanitize=fuzzer,address,undefined \
-    $core $common $support "$here/script_fuzzer.cpp" -o "$out/script_fuzzer"
+    $core $common $support "$here/script_input.cpp" "$here/script_fuzzer.cpp" -o "$out/script_fuzzer"
 $cxx $flags -fsanitize=address,undefined \
-    $core $common $support "$here/script_fuzzer.cpp" -o "$out/script_replay"
+    $core $common $support "$here/script_input.cpp" "$here/script_fuzzer.cpp" -o "$out/script_replay"
 $cxx -std=c++17 -O2 -Wall -Wextra -I"$root" -I"$root/tests/native/registrar" \
     $core $common $support "$here/script_benchmark.cpp" -o "$out/script_benchmark"
 echo "built in $out"

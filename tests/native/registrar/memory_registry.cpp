@@ -16,6 +16,21 @@ std::string Fold(std::string text) {
     return text;
 }
 
+// The key under which a child or value is filed: Fold(Narrow(name)) in one pass.
+std::string FoldedName(const char16_t* name) {
+    std::string out;
+    if (name == nullptr)
+        return out;
+    out.reserve(std::char_traits<char16_t>::length(name));
+    for (; *name != 0; ++name) {
+        const char16_t unit = *name;
+        out += unit >= u'A' && unit <= u'Z' ? static_cast<char>(unit - u'A' + 'a')
+               : unit < 128                 ? static_cast<char>(unit)
+                                            : '?';
+    }
+    return out;
+}
+
 const char* const kRootNames[] = {"HKCR", "HKCU", "HKLM", "HKU", "HKPD", "HKCC", "HKDD"};
 
 const char* OpName(RegOp op) {
@@ -79,30 +94,46 @@ static bool TooLong(const char16_t* name) {
 
 std::int32_t MemoryRegistry::Intercept(RegOp op, RegKey key, const char16_t* name) {
     ++callCount_;
-    const std::string narrowName = Narrow(name);
     if (recording_) {
         std::string line = OpName(op);
         std::uint32_t access = 0;
-        if (auto node = Resolve(key, &access)) {
-            std::string path = node->name;
-            for (Node* up = node->parent; up != nullptr; up = up->parent)
-                path = up->name + "\\" + path;
-            line += " " + path;
-        }
+        if (auto node = Resolve(key, &access))
+            line += " " + PathOf(*node);
         if (name != nullptr)
-            line += " " + narrowName;
-        calls_.push_back(line);
+            line += " " + Narrow(name);
+        calls_.push_back(std::move(line));
     }
     if (failNumber_ != 0 && callCount_ == failNumber_)
         return failNumberError_;
+    if (failures_.empty())
+        return kErrorSuccess;
+    const std::string foldedName = FoldedName(name);
     for (auto it = failures_.begin(); it != failures_.end(); ++it) {
-        if (it->op == op && (it->name.empty() || Fold(it->name) == Fold(narrowName))) {
+        if (it->op == op && (it->name.empty() || Fold(it->name) == foldedName)) {
             const std::int32_t error = it->error;
             failures_.erase(it);
             return error;
         }
     }
     return kErrorSuccess;
+}
+
+// Built in one pass: prepending each parent would copy the path once per level.
+std::string MemoryRegistry::PathOf(const Node& node) {
+    std::vector<const Node*> chain;
+    std::size_t length = 0;
+    for (const Node* up = &node; up != nullptr; up = up->parent) {
+        chain.push_back(up);
+        length += up->name.size() + 1;
+    }
+    std::string path;
+    path.reserve(length);
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+        if (it != chain.rbegin())
+            path += '\\';
+        path += (*it)->name;
+    }
+    return path;
 }
 
 std::shared_ptr<MemoryRegistry::Node> MemoryRegistry::Resolve(RegKey key, std::uint32_t* access) {
@@ -139,7 +170,7 @@ std::int32_t MemoryRegistry::OpenKey(RegKey parent, const char16_t* subkey, std:
     if (TooLong(subkey))
         return kErrorInvalidParameter;
     if (subkey != nullptr && *subkey != 0) {
-        auto child = node->children.find(Fold(Narrow(subkey)));
+        auto child = node->children.find(FoldedName(subkey));
         if (child == node->children.end())
             return kErrorFileNotFound;
         node = child->second;
@@ -171,17 +202,19 @@ std::int32_t MemoryRegistry::CreateKey(RegKey parent, const char16_t* name, std:
         *created = NewHandle(node, access);
         return kErrorSuccess;
     }
-    const std::string narrowName = Narrow(name);
     if (TooLong(name))
         return kErrorInvalidParameter;
-    auto& slot = node->children[Fold(narrowName)];
-    if (slot == nullptr) {
-        if ((parentAccess & kKeyCreateSubKey) == 0) {
-            node->children.erase(Fold(narrowName));
+    const std::string foldedName = FoldedName(name);
+    auto found = node->children.find(foldedName);
+    if (found == node->children.end()) {
+        if ((parentAccess & kKeyCreateSubKey) == 0)
             return kErrorAccessDenied;
-        }
+        found = node->children.emplace(foldedName, nullptr).first;
+    }
+    auto& slot = found->second;
+    if (slot == nullptr) {
         slot = std::make_shared<Node>();
-        slot->name = narrowName;
+        slot->name = Narrow(name);
         slot->parent = node.get();
     } else if (slot->readOnly && (access & (kKeySetValue | kKeyCreateSubKey)) != 0) {
         return kErrorAccessDenied;
@@ -212,15 +245,12 @@ std::int32_t MemoryRegistry::SetValue(RegKey key, const char16_t* name, std::uin
         return 1018;
     if ((access & kKeySetValue) == 0)
         return kErrorAccessDenied;
-    const std::string narrowName = Narrow(name);
-    Value value;
-    value.type = type;
-    const auto* begin = static_cast<const std::uint8_t*>(data);
-    value.data.assign(begin, begin + bytes);
-    auto& slot = node->values[Fold(narrowName)];
+    auto& slot = node->values[FoldedName(name)];
     if (slot.first.empty())
-        slot.first = narrowName;  // an existing value keeps the case of its first name
-    slot.second = std::move(value);
+        slot.first = Narrow(name);  // an existing value keeps the case of its first name
+    slot.second.type = type;
+    const auto* begin = static_cast<const std::uint8_t*>(data);
+    slot.second.data.assign(begin, begin + bytes);
     return kErrorSuccess;
 }
 
@@ -235,7 +265,7 @@ std::int32_t MemoryRegistry::DeleteValue(RegKey key, const char16_t* name) noexc
         return 1018;
     if ((access & kKeySetValue) == 0)
         return kErrorAccessDenied;
-    return node->values.erase(Fold(Narrow(name))) != 0 ? kErrorSuccess : kErrorFileNotFound;
+    return node->values.erase(FoldedName(name)) != 0 ? kErrorSuccess : kErrorFileNotFound;
 }
 
 std::int32_t MemoryRegistry::DeleteKey(RegKey parent, const char16_t* name) noexcept {
@@ -251,7 +281,7 @@ std::int32_t MemoryRegistry::DeleteKey(RegKey parent, const char16_t* name) noex
         return kErrorInvalidParameter;
     if (TooLong(name))
         return kErrorInvalidParameter;
-    auto child = node->children.find(Fold(Narrow(name)));
+    auto child = node->children.find(FoldedName(name));
     if (child == node->children.end())
         return kErrorFileNotFound;
     if (!child->second->children.empty() || child->second->readOnly)

@@ -86,6 +86,7 @@ class MemoryRegistry : public IRegistry {
     };
 
     std::int32_t Intercept(RegOp op, RegKey key, const char16_t* name);
+    static std::string PathOf(const Node& node);
     std::shared_ptr<Node> Resolve(RegKey key, std::uint32_t* access);
     std::shared_ptr<Node> NodeAt(const std::string& path, bool create) const;
     RegKey NewHandle(std::shared_ptr<Node> node, std::uint32_t access);
