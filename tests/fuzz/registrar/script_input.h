@@ -21,10 +21,10 @@ namespace nivra::fuzzing {
 // language is still within reach through variables (%CLSID% gives 38 units for 7 bytes, a
 // variable from the input any text for 3); fuzz_input_test.cpp checks that.
 inline constexpr std::size_t kMaxInputBytes = 1024;
-// Expansion hands out at most this many units of variable values per pass, twice the longest
-// token: a few bytes that name a long value many times would otherwise cost far more than
-// their length.
-inline constexpr std::size_t kExpansionBudgetUnits = 8192;
+// Expansion hands out at most this many units of variable values per pass, enough for the
+// longest token: a few bytes that name a long value many times would otherwise cost far more
+// than their length.
+inline constexpr std::size_t kExpansionBudgetUnits = 4096;
 // Entries of the variable list after these are not added: the map is searched entry by entry.
 inline constexpr std::size_t kMaxInputVariables = 64;
 

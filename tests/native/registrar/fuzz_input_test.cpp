@@ -83,13 +83,13 @@ TEST(ScriptFuzzInput, LongerInputsAndLongerExpansionsAreCutOff) {
     ScriptInput input;
     EXPECT_FALSE(
         DecodeScriptInput(reinterpret_cast<const std::uint8_t*>(over.data()), over.size(), &input));
-    // Values of 215 times 38 units stay within the budget, 216 times do not.
+    // Values of 107 times 38 units stay within the budget, 108 times do not.
     const std::u16string list = u"v=" + std::u16string(38, u'x') + u'\0';
     EXPECT_EQ(RunInput(kVariablesFromInput,
-                       list + u"HKCR { " + Repeat(std::u16string(u"%v% "), 215) + u"}"),
+                       list + u"HKCR { " + Repeat(std::u16string(u"%v% "), 107) + u"}"),
               kOk);
     EXPECT_EQ(RunInput(kVariablesFromInput,
-                       list + u"HKCR { " + Repeat(std::u16string(u"%v% "), 216) + u"}"),
+                       list + u"HKCR { " + Repeat(std::u16string(u"%v% "), 108) + u"}"),
               kDispException);
 }
 
