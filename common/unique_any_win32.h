@@ -64,6 +64,8 @@ using UniqueIcon = UniqueAny<traits::NullInvalid<HICON, ::DestroyIcon>>;
 using UniqueBitmap = UniqueAny<traits::NullInvalid<HBITMAP, ::DeleteObject>>;
 using UniqueDc = UniqueAny<traits::NullInvalid<HDC, ::DeleteDC>>;
 using UniqueKey = UniqueAny<traits::NullInvalid<HKEY, ::RegCloseKey>>;
+// A string the shell allocated for us with CoTaskMemAlloc.
+using UniqueCoTaskMemString = UniqueAny<traits::NullInvalid<wchar_t*, ::CoTaskMemFree>>;
 
 namespace traits {
 inline void ReleaseScreenDc(HDC dc) noexcept {

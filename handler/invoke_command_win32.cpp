@@ -4,11 +4,9 @@
 #include <cstdint>
 
 #include "common/text_win32.h"
-#include "common/unique_any_win32.h"
 #include "handler/command_verbs.h"
-#include "handler/launch_command.h"
+#include "handler/launch_command_win32.h"
 #include "handler/shell_ext_win32.h"
-#include "handler/ui_strings_win32.h"
 
 namespace nivra {
 
@@ -45,31 +43,8 @@ HRESULT CNivraShellExt::InvokeCommand(CMINVOKECOMMANDINFO* info) noexcept {
     if (index != 0)
         return E_FAIL;
 
-    WideString directory;
-    NV_RETURN_IF_FAILED(GetModuleDirectory(directory));
-    // Without our own folder, a bare "Nivra.exe" would be looked up in whatever folder is
-    // current, which could start any program of that name: start nothing instead.
-    if (directory.IsEmpty())
-        return S_OK;
-
-    WideString application;
-    NV_RETURN_IF_FAILED(BuildApplicationPath(directory, application));
-    WideString commandLine;
-    NV_RETURN_IF_FAILED(
-        BuildCommandLine(m_selectedFile.Text(), m_selectedFile.Length(), commandLine));
-
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION started = {};
-    if (::CreateProcessW(AsWide(application.Text()), AsWide(commandLine.Buffer()), nullptr, nullptr,
-                         FALSE, 0, nullptr, nullptr, &startup, &started)) {
-        UniqueHandle process(started.hProcess);
-        UniqueHandle thread(started.hThread);
-        process.reset();
-        thread.reset();
-    }
     // A failed start is not reported: the command was accepted.
-    return S_OK;
+    return StartDocumentApplication(m_selectedFile.Text(), m_selectedFile.Length());
 }
 
 }  // namespace nivra

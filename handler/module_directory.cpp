@@ -6,8 +6,7 @@ namespace {
 constexpr std::uint32_t kPathStep = 260;
 }  // namespace
 
-HResult GetModuleDirectoryFrom(ModuleFileNameSource source, void* context,
-                               WideString& directory) noexcept {
+HResult GetModulePathFrom(ModuleFileNameSource source, void* context, WideString& path) noexcept {
     WideString name;
     std::uint32_t room = kPathStep;
     for (;;) {
@@ -20,6 +19,14 @@ HResult GetModuleDirectoryFrom(ModuleFileNameSource source, void* context,
             return kOutOfMemory;
         room += kPathStep;
     }
+    path = static_cast<WideString&&>(name);
+    return kOk;
+}
+
+HResult GetModuleDirectoryFrom(ModuleFileNameSource source, void* context,
+                               WideString& directory) noexcept {
+    WideString name;
+    NV_RETURN_IF_FAILED(GetModulePathFrom(source, context, name));
     const std::size_t backslash = name.FindLast(u'\\');
     if (backslash != WideString::npos)
         name.Truncate(backslash + 1);

@@ -14,9 +14,13 @@ namespace nivra {
 using ModuleFileNameSource = std::uint32_t (*)(void* context, char16_t* buffer,
                                                std::uint32_t capacity);
 
+// The module's full path, however long; empty when the platform call fails. Asks with
+// capacities 261, 521, 781, ... until the name fits. Fails only with kOutOfMemory.
+[[nodiscard]] HResult GetModulePathFrom(ModuleFileNameSource source, void* context,
+                                        WideString& path) noexcept;
+
 // The module's path up to and including its last backslash; the whole name when it has no
-// backslash; empty when the platform call fails. Asks with capacities 261, 521, 781, ... until
-// the name fits. Fails only with kOutOfMemory.
+// backslash; empty when the platform call fails. Fails only with kOutOfMemory.
 [[nodiscard]] HResult GetModuleDirectoryFrom(ModuleFileNameSource source, void* context,
                                              WideString& directory) noexcept;
 

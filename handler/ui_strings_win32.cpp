@@ -35,6 +35,10 @@ void WaitForLanguageDecision(void*) {
 
 }  // namespace
 
+HResult GetModulePath(WideString& path) noexcept {
+    return GetModulePathFrom(ReadOwnModuleFileName, nullptr, path);
+}
+
 HResult GetModuleDirectory(WideString& directory) noexcept {
     return GetModuleDirectoryFrom(ReadOwnModuleFileName, nullptr, directory);
 }

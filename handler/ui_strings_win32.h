@@ -16,6 +16,10 @@ inline constexpr UINT kHelpTextId = 201;
 // The interface language, -1 until the first LoadUiString of the process decides it.
 extern std::int32_t g_uiLangId;
 
+// The library's full path, however long; empty when it cannot be obtained. Fails only with
+// E_OUTOFMEMORY.
+[[nodiscard]] HResult GetModulePath(WideString& path) noexcept;
+
 // The library's folder ending in a backslash; empty when its path cannot be obtained.
 // Fails only with E_OUTOFMEMORY.
 [[nodiscard]] HResult GetModuleDirectory(WideString& directory) noexcept;

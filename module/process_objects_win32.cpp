@@ -8,6 +8,7 @@
 //   5. g_module: lock count 0, class table not yet recorded.
 #include "module/class_factory_win32.h"
 #include "module/com_module_win32.h"
+#include "module/explorer_command_object_win32.h"
 #include "module/handler_object_win32.h"
 #include "module/identifiers_win32.h"
 #include "module/registration_win32.h"
@@ -16,16 +17,26 @@ namespace nivra {
 
 namespace {
 void NoClassInit(bool) {}
-const wchar_t* NoDescription() { return nullptr; }
-// The handler class declares no component categories.
-const void* NoCategories() { return nullptr; }
+const wchar_t* NoDescription() {
+    return nullptr;
+}
+// Neither class declares component categories.
+const void* NoCategories() {
+    return nullptr;
+}
+// The package that shows the explorer command declares its class; regsvr32 writes nothing.
+HRESULT NoRegistryEntries(BOOL) {
+    return S_OK;
+}
 }  // namespace
 
 CComModuleRecord g_comModule;
 
 ClassMapEntry g_classObjectMap[] = {
-    {&CLSID_NivraShellExt, UpdateHandlerRegistry, CreateCachedFactory, CreateHandlerObject, nullptr, 0,
-     NoDescription, NoCategories, NoClassInit},
+    {&CLSID_NivraShellExt, UpdateHandlerRegistry, CreateCachedFactory, CreateHandlerObject, nullptr,
+     0, NoDescription, NoCategories, NoClassInit},
+    {&CLSID_NivraExplorerCommand, NoRegistryEntries, CreateCachedFactory,
+     CreateExplorerCommandObject, nullptr, 0, NoDescription, NoCategories, NoClassInit},
     {nullptr, nullptr, nullptr, nullptr, nullptr, 0, nullptr, nullptr, nullptr},
 };
 

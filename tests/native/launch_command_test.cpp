@@ -98,6 +98,9 @@ TEST(ModuleDirectory, ANameOf260UnitsFitsTheFirstCapacityAndLongerOnesGrowBy260)
     FakeModuleName veryLong{PathOfLength(1000)};
     ASSERT_EQ(GetModuleDirectoryFrom(FakeModuleName::Get, &veryLong, directory), kOk);
     EXPECT_EQ(veryLong.capacities, (std::vector<std::uint32_t>{261, 521, 781, 1041}));
+    WideString path;
+    ASSERT_EQ(GetModulePathFrom(FakeModuleName::Get, &veryLong, path), kOk);
+    EXPECT_EQ(Str(path), veryLong.name);
 }
 
 TEST(ModuleDirectory, ANameWithoutBackslashStaysWholeAndAFailureGivesEmpty) {
