@@ -1,24 +1,28 @@
 #!/usr/bin/env bash
 # The main job: one right-click on one file in an Explorer-like host, under Wine.
-# Usage: run.sh [--lang lt|en] [--winxp] [--scale 100|125|150|200] [FILE]
+# Usage: run.sh [--lang lt|en] [--winxp] [--scale 100|125|150|200] [--first-level] [FILE]
 #        (without FILE, a sample PDF is used)
 # Installs what is missing, builds the DLL and the host, puts the DLL, a stand-in Nivra.exe
 # and the settings file into a throwaway folder, registers the DLL with regsvr32 in a
 # throwaway Wine prefix (reporting Windows XP with --winxp, for the owner-drawn image), and
 # right-clicks the file as Explorer would, printing what a user would see. The item's image is
 # also kept as build/menu-images/menu-item-SCALE.png, to compare display scales side by side.
+# --first-level right-clicks as Windows 11's first-level menu does, through the DLL's explorer
+# command, and saves the icon it resolves as build/run/first-level-icon.png.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${NIVRA_BUILD_DIR:-$root/build}
 lang=en
 winxp=no
 scale=100
+first_level=()
 while [ $# -gt 0 ]; do
   case $1 in
     --lang) lang=${2:?--lang needs lt or en}; shift 2 ;;
     --winxp) winxp=yes; shift ;;
     --scale) scale=${2:-}; shift 2 || shift ;;
-    -h|--help) sed -n '2,9p' "$0"; exit 0 ;;
+    --first-level) first_level=(--first-level); shift ;;
+    -h|--help) sed -n '2,11p' "$0"; exit 0 ;;
     *) break ;;
   esac
 done
@@ -81,8 +85,9 @@ dll=$(winpath "$stage/NivraShellExt.dll")
 wine regsvr32 /s "$dll" || { echo "error: regsvr32 could not register $dll" >&2; exit 1; }
 echo "settings:     osgi.nl=$lang ($arch DLL$([ $winxp = yes ] && echo ', Windows XP'), display scale $scale %)"
 status=0
-wine "$build/wine-tests-$arch/bin/nivra_host.exe" "$(winpath "$file")" \
-  "$(winpath "$build/run")\\menu-item.png" || status=$?
+image=$([ ${#first_level[@]} -gt 0 ] && echo first-level-icon.png || echo menu-item.png)
+wine "$build/wine-tests-$arch/bin/nivra_host.exe" "${first_level[@]}" "$(winpath "$file")" \
+  "$(winpath "$build/run")\\$image" || status=$?
 bash "$root/scripts/wine-prefix.sh" "$prefix" $arch stop
 if [ -f "$build/run/menu-item.png" ]; then
   # Outside build/run, so the next run at another scale does not remove it.

@@ -1,10 +1,11 @@
 // A small Explorer-like host: one right-click on one file, printed as a user would see it.
-//   nivra_host FILE [IMAGE.png]
+//   nivra_host [--first-level] FILE [IMAGE.png]
 // Does what Explorer does: finds the context-menu handlers registered for every file
 // (HKCR\*\ShellEx\ContextMenuHandlers), creates ours through the COM runtime, hands it the
 // file in a data object, builds a real popup menu, prints the item, its help text, verb and
 // image (saved as a PNG file when asked), invokes the command, and prints what the
-// application received.
+// application received. With --first-level it right-clicks as Windows 11's first-level menu
+// does instead, through the explorer command of the registered DLL (first_level.cpp).
 #include <windows.h>
 #include <shlobj.h>
 
@@ -14,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "first_level.h"
 #include "png_file.h"
 
 #include "support/hdrop_data_object.h"
@@ -81,7 +83,7 @@ bool FindRegisteredHandler(CLSID& classId, std::wstring& dllPath) {
     return found;
 }
 
-int RightClick(const std::wstring& file, const std::wstring& png);
+int RightClick(const std::wstring& file, const std::wstring& png, bool firstLevel);
 
 // The shell's own data object for the file, as Explorer hands it over; null where Wine
 // cannot make one.
@@ -165,26 +167,34 @@ std::vector<std::uint8_t> ItemImage(IContextMenu* menu, HBITMAP bitmap, int& siz
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+    const bool firstLevel = argc > 1 && std::wstring(argv[1]) == L"--first-level";
+    if (firstLevel) {
+        --argc;
+        ++argv;
+    }
     if (argc != 2 && argc != 3) {
-        return Fail("usage: nivra_host FILE [IMAGE.png]", "give the file to right-click");
+        return Fail("usage: nivra_host [--first-level] FILE [IMAGE.png]",
+                    "give the file to right-click");
     }
     if (FAILED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
         return Fail("the COM runtime did not start", "");
     }
-    const int status = RightClick(argv[1], argc == 3 ? argv[2] : L"");
+    const int status = RightClick(argv[1], argc == 3 ? argv[2] : L"", firstLevel);
     ::CoUninitialize();
     return status;
 }
 
 namespace {
 
-int RightClick(const std::wstring& file, const std::wstring& png) {
+int RightClick(const std::wstring& file, const std::wstring& png, bool firstLevel) {
     CLSID classId;
     std::wstring dllPath;
     if (!FindRegisteredHandler(classId, dllPath)) {
         return Fail("no NivraShellExt handler is registered for all files",
                     "register it first: regsvr32 NivraShellExt.dll (scripts/run.sh does this)");
     }
+    if (firstLevel)
+        return nivra::host::FirstLevelRightClick(dllPath, file, png);
     IShellExtInit* init = nullptr;
     HRESULT hr = ::CoCreateInstance(classId, nullptr, CLSCTX_INPROC_SERVER, IID_IShellExtInit,
                                     reinterpret_cast<void**>(&init));

@@ -1,6 +1,7 @@
 // Times one right-click through the shipped DLL, the first in a process and a later one on a
 // new handler object, beside the floor: the platform calls such a right-click cannot avoid,
-// made directly. Prints medians; not a test. Usage: right_click_bench DLL [REPETITIONS]
+// made directly; and, in the same run, what Windows 11's first-level menu asks of the explorer
+// command per right-click. Prints medians; not a test. Usage: right_click_bench DLL [REPETITIONS]
 #include <windows.h>
 #include <shellapi.h>
 #include <shlobj.h>
@@ -19,6 +20,9 @@ namespace {
 // {37653C37-DEDE-49F1-A788-4E46787130D9}
 const CLSID kHandlerClass = {
     0x37653C37, 0xDEDE, 0x49F1, {0xA7, 0x88, 0x4E, 0x46, 0x78, 0x71, 0x30, 0xD9}};
+// {18180415-7FC1-4CF5-903C-8D1556234590}
+const CLSID kExplorerCommandClass = {
+    0x18180415, 0x7FC1, 0x4CF5, {0x90, 0x3C, 0x8D, 0x15, 0x56, 0x23, 0x45, 0x90}};
 constexpr UINT kMenuTextId = 200;
 constexpr int kMenuIconId = 101;
 
@@ -207,6 +211,55 @@ bool Floor(HMODULE dll, Selection& selection, const wchar_t* settings, HMENU men
     return ok;
 }
 
+// The shell's item array for one real file, made once: Explorer has it before it asks us.
+IShellItemArray* ItemsFor(const std::wstring& path) {
+    ::CloseHandle(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    IShellItem* item = nullptr;
+    IShellItemArray* items = nullptr;
+    if (SUCCEEDED(::SHCreateItemFromParsingName(path.c_str(), nullptr, IID_IShellItem,
+                                                reinterpret_cast<void**>(&item)))) {
+        ::SHCreateShellItemArrayFromShellItem(item, IID_IShellItemArray,
+                                              reinterpret_cast<void**>(&items));
+        item->Release();
+    }
+    return items;
+}
+
+// What the first level asks per right-click: a new command object, its state, title and
+// icon location, and the release. Fails the run when the state is not `expected`.
+double TimeFirstLevel(HMODULE dll, IShellItemArray* items, EXPCMDSTATE expected) {
+    auto getClassObject = reinterpret_cast<GetClassObjectFunction>(
+        reinterpret_cast<void*>(::GetProcAddress(dll, "DllGetClassObject")));
+    LARGE_INTEGER start, end;
+    ::QueryPerformanceCounter(&start);
+    IClassFactory* factory = nullptr;
+    IExplorerCommand* command = nullptr;
+    if (SUCCEEDED(getClassObject(kExplorerCommandClass, IID_IClassFactory,
+                                 reinterpret_cast<void**>(&factory)))) {
+        factory->CreateInstance(nullptr, IID_IExplorerCommand, reinterpret_cast<void**>(&command));
+        factory->Release();
+    }
+    EXPCMDSTATE state = ECS_DISABLED;
+    wchar_t* title = nullptr;
+    wchar_t* icon = nullptr;
+    if (command != nullptr) {
+        command->GetState(items, FALSE, &state);
+        command->GetTitle(items, &title);
+        command->GetIcon(items, &icon);
+        command->Release();
+    }
+    ::QueryPerformanceCounter(&end);
+    const bool ok = state == expected && title != nullptr && icon != nullptr;
+    ::CoTaskMemFree(title);
+    ::CoTaskMemFree(icon);
+    if (!ok) {
+        std::fprintf(stderr, "right_click_bench: the explorer command did not answer\n");
+        std::exit(1);
+    }
+    return Microseconds(start, end);
+}
+
 void Report(const char* what, double handler, double floor, double goal) {
     const double ratio = handler / floor;
     std::printf("%-18s %8.1f us, floor %8.1f us, ratio %.2f (goal <= %.1f: %s)\n", what, handler,
@@ -251,20 +304,37 @@ int wmain(int argc, wchar_t** argv) {
     }
 
     // Later right-clicks: one load, a new handler object each time; alternated with the
-    // floor so that both see the same machine.
+    // floor and the first level's questions so that all see the same machine.
     HMODULE dll = ::LoadLibraryW(dllPath.c_str());
+    IShellItemArray* supported = ItemsFor(folder + L"report.pdf");
+    IShellItemArray* unsupported = ItemsFor(folder + L"notes.txt");
+    if (supported == nullptr || unsupported == nullptr) {
+        std::fprintf(stderr, "right_click_bench: the shell made no item array\n");
+        return 1;
+    }
     TimeWithMenu([&](HMENU menu) { return RightClick(dll, selection, menu); });
-    std::vector<double> later, laterFloor;
+    std::vector<double> later, laterFloor, firstLevel, firstLevelHidden;
     for (int i = 0; i < repetitions; ++i) {
         later.push_back(TimeWithMenu([&](HMENU menu) { return RightClick(dll, selection, menu); }));
         laterFloor.push_back(
             TimeWithMenu([&](HMENU menu) { return Floor(dll, selection, nullptr, menu); }));
+        firstLevel.push_back(TimeFirstLevel(dll, supported, ECS_ENABLED));
+        firstLevelHidden.push_back(TimeFirstLevel(dll, unsupported, ECS_HIDDEN));
     }
+    supported->Release();
+    unsupported->Release();
     ::FreeLibrary(dll);
 
     std::printf("medians of %d first and %d later right-clicks\n", firsts, repetitions);
     Report("first right-click", Median(first), Median(firstFloor), 1.5);
     Report("later right-click", Median(later), Median(laterFloor), 1.3);
+    std::printf(
+        "first level (Windows 11), per right-click: new explorer command, GetState, "
+        "GetTitle, GetIcon, release\n");
+    std::printf("%-18s %8.1f us (%.2f of the handler's later right-click)\n", "supported file",
+                Median(firstLevel), Median(firstLevel) / Median(later));
+    std::printf("%-18s %8.1f us (%.2f of the handler's later right-click)\n", "unsupported file",
+                Median(firstLevelHidden), Median(firstLevelHidden) / Median(later));
     ::OleUninitialize();
     return 0;
 }

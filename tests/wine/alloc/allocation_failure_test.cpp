@@ -8,10 +8,14 @@
 
 #include <cstring>
 #include <initializer_list>
+#include <optional>
 #include <string>
 
 #include "alloc/hooks_dll.h"
+#include "module/identifiers_win32.h"
 #include "support/hdrop_data_object.h"
+#include "support/shell_items.h"
+#include "support/wine_files.h"
 
 namespace nivra::test {
 namespace {
@@ -211,6 +215,89 @@ TEST(AllocationFailure, InvokingByIndexOrByVerbFailsOnlyWithOutOfMemory) {
     }
     handler->Release();
     EXPECT_EQ(dll.Live(), live);
+}
+
+// Every call of the explorer command that allocates, under the plan, on a fresh load of the DLL (so
+// the first title decides the language inside the call) and on a kept one: its success result or
+// E_OUTOFMEMORY with the out-pointer null, no lock and no block left behind.
+TEST(AllocationFailure, TheExplorerCommandFailsOnlyWithOutOfMemoryAndLeavesNothing) {
+    ASSERT_HRESULT_SUCCEEDED(::CoInitialize(nullptr));
+    const std::wstring file = MakeTempFolder(L"alloc") + L"a.pdf";
+    WriteUtf8File(file, "%PDF-1.4\n");
+    ComPtr<IShellItemArray> items = ShellItems({file});
+    ASSERT_NE(items.get(), nullptr);
+    using Call = HRESULT (*)(IExplorerCommand*, IShellItemArray*, void**);
+    const Call calls[] = {
+        [](IExplorerCommand* c, IShellItemArray*, void** out) {
+            return c->GetTitle(nullptr, reinterpret_cast<LPWSTR*>(out));
+        },
+        [](IExplorerCommand* c, IShellItemArray*, void** out) {
+            return c->GetToolTip(nullptr, reinterpret_cast<LPWSTR*>(out));
+        },
+        [](IExplorerCommand* c, IShellItemArray*, void** out) {
+            return c->GetIcon(nullptr, reinterpret_cast<LPWSTR*>(out));
+        },
+        // No Nivra.exe lies beside the test DLL: a start that fails is not reported.
+        [](IExplorerCommand* c, IShellItemArray* i, void**) { return c->Invoke(i, nullptr); },
+    };
+    for (bool fresh : {true, false}) {
+        std::optional<HooksDll> kept;
+        if (!fresh)
+            kept.emplace();
+        for (Call call : calls) {
+            for (std::size_t n = 0;; ++n) {
+                ASSERT_LT(n, kSweepLimit);
+                std::optional<HooksDll> loaded;
+                if (fresh)
+                    loaded.emplace();
+                const HooksDll& dll = fresh ? *loaded : *kept;
+                ASSERT_TRUE(dll.loaded());
+                IExplorerCommand* command = dll.NewExplorerCommand();
+                ASSERT_NE(command, nullptr);
+                command->Release();  // so that its factory is cached
+                const std::size_t live = dll.Live();
+                command = dll.NewExplorerCommand();
+                ASSERT_NE(command, nullptr);
+                void* out = reinterpret_cast<void*>(0x5A5A5A5A);
+                const Outcome outcome =
+                    dll.Run(n, [&] { return call(command, items.get(), &out); });
+                const bool done = Judge(outcome, S_OK, n);
+                if (FAILED(outcome.hr))
+                    EXPECT_TRUE(out == nullptr || out == reinterpret_cast<void*>(0x5A5A5A5A));
+                else if (out != reinterpret_cast<void*>(0x5A5A5A5A))
+                    ::CoTaskMemFree(out);
+                command->Release();
+                EXPECT_EQ(dll.Live(), live);
+                EXPECT_EQ(dll.CallExport("DllCanUnloadNow"), S_OK) << "a lock was left behind";
+                if (done)
+                    break;
+            }
+        }
+    }
+    // Creating the object: nothing half made.
+    HooksDll kept;
+    IClassFactory* factory = nullptr;
+    ASSERT_EQ(kept.GetClassObject(CLSID_NivraExplorerCommand, IID_IClassFactory,
+                                  reinterpret_cast<void**>(&factory)),
+              S_OK);
+    const std::size_t live = kept.Live();
+    for (std::size_t n = 0;; ++n) {
+        ASSERT_LT(n, kSweepLimit);
+        void* command = reinterpret_cast<void*>(0x5A5A5A5A);
+        const Outcome outcome = kept.Run(
+            n, [&] { return factory->CreateInstance(nullptr, IID_IExplorerCommand, &command); });
+        const bool done = Judge(outcome, S_OK, n);
+        if (SUCCEEDED(outcome.hr))
+            static_cast<IUnknown*>(command)->Release();
+        else
+            EXPECT_EQ(command, nullptr);
+        EXPECT_EQ(kept.Live(), live);
+        if (done)
+            break;
+    }
+    factory->Release();
+    items.reset();
+    ::CoUninitialize();
 }
 
 // The class key with the DLL's path as its server; empty when the class is not registered.

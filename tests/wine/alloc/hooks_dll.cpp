@@ -1,5 +1,6 @@
 #include "alloc/hooks_dll.h"
 
+#include "module/identifiers_win32.h"
 #include "support/wine_files.h"
 
 namespace nivra::test {
@@ -30,8 +31,12 @@ HooksDll::~HooksDll() {
 }
 
 HRESULT HooksDll::GetClassObject(REFIID iid, void** out) const {
+    return GetClassObject(kHandlerClass, iid, out);
+}
+
+HRESULT HooksDll::GetClassObject(REFCLSID classId, REFIID iid, void** out) const {
     auto get = Find<HRESULT(WINAPI*)(REFCLSID, REFIID, void**)>(module_, "DllGetClassObject");
-    return get(kHandlerClass, iid, out);
+    return get(classId, iid, out);
 }
 
 HRESULT HooksDll::CallExport(const char* name) const {
@@ -45,14 +50,25 @@ std::size_t HooksDll::LiveWithFactoryCached() const {
     return Live();
 }
 
-IShellExtInit* HooksDll::NewHandler() const {
+namespace {
+void* NewObject(const HooksDll& dll, REFCLSID classId, REFIID iid) {
     IClassFactory* factory = nullptr;
-    if (FAILED(GetClassObject(IID_IClassFactory, reinterpret_cast<void**>(&factory))))
+    if (FAILED(dll.GetClassObject(classId, IID_IClassFactory, reinterpret_cast<void**>(&factory))))
         return nullptr;
-    void* handler = nullptr;
-    factory->CreateInstance(nullptr, IID_IShellExtInit, &handler);
+    void* object = nullptr;
+    factory->CreateInstance(nullptr, iid, &object);
     factory->Release();
-    return static_cast<IShellExtInit*>(handler);
+    return object;
+}
+}  // namespace
+
+IShellExtInit* HooksDll::NewHandler() const {
+    return static_cast<IShellExtInit*>(NewObject(*this, kHandlerClass, IID_IShellExtInit));
+}
+
+IExplorerCommand* HooksDll::NewExplorerCommand() const {
+    return static_cast<IExplorerCommand*>(
+        NewObject(*this, CLSID_NivraExplorerCommand, IID_IExplorerCommand));
 }
 
 }  // namespace nivra::test

@@ -37,10 +37,14 @@ class HooksDll {
         return {hr, refused};
     }
 
+    // The handler class's factory, or another class's.
     HRESULT GetClassObject(REFIID iid, void** out) const;
+    HRESULT GetClassObject(REFCLSID classId, REFIID iid, void** out) const;
     HRESULT CallExport(const char* name) const;
     // A new handler through the factory, without refusals; null on failure.
     IShellExtInit* NewHandler() const;
+    // A new explorer command, without refusals; null on failure.
+    IExplorerCommand* NewExplorerCommand() const;
 
   private:
     enum : DWORD { kFailAfter = 0, kStopFailing = 1, kRefused = 2, kLive = 3 };
