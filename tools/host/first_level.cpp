@@ -4,6 +4,7 @@
 #include <shlobj.h>
 #include <shlwapi.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <vector>
@@ -22,7 +23,9 @@ namespace nivra::host {
 namespace {
 
 void Say(const std::string& label, const std::string& text) {
-    std::printf("%-14s%s\n", (label + ":").c_str(), text.c_str());
+    std::string head = label + ":";
+    head.resize(std::max<std::size_t>(head.size() + 1, 14), ' ');
+    std::printf("%s%s\n", head.c_str(), text.c_str());
 }
 
 std::string Hex(HRESULT hr) {

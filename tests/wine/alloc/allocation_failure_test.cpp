@@ -81,28 +81,38 @@ TEST(AllocationFailure, AClassObjectRequestFailsCleanlyAndALaterOneStillWorks) {
     }
 }
 
-TEST(AllocationFailure, CreatingAHandlerFailsWithoutAnObjectALockOrABlock) {
+// Creates objects of `classId` under the plan: each attempt leaves no object, lock or block.
+void SweepCreation(REFCLSID classId, REFIID iid) {
     HooksDll dll;
     ASSERT_TRUE(dll.loaded());
     IClassFactory* factory = nullptr;
-    ASSERT_EQ(dll.GetClassObject(IID_IClassFactory, reinterpret_cast<void**>(&factory)), S_OK);
+    ASSERT_EQ(dll.GetClassObject(classId, IID_IClassFactory, reinterpret_cast<void**>(&factory)),
+              S_OK);
     const std::size_t live = dll.Live();
     for (std::size_t n = 0;; ++n) {
         ASSERT_LT(n, kSweepLimit);
-        void* handler = reinterpret_cast<void*>(0x5A5A5A5A);
-        const Outcome outcome = dll.Run(
-            n, [&] { return factory->CreateInstance(nullptr, IID_IContextMenu, &handler); });
+        void* object = reinterpret_cast<void*>(0x5A5A5A5A);
+        const Outcome outcome =
+            dll.Run(n, [&] { return factory->CreateInstance(nullptr, iid, &object); });
         const bool done = Judge(outcome, S_OK, n);
         if (SUCCEEDED(outcome.hr))
-            static_cast<IUnknown*>(handler)->Release();
+            static_cast<IUnknown*>(object)->Release();
         else
-            EXPECT_EQ(handler, nullptr);
+            EXPECT_EQ(object, nullptr);
         EXPECT_EQ(dll.Live(), live);
         if (done)
             break;
     }
     factory->Release();
     EXPECT_EQ(dll.CallExport("DllCanUnloadNow"), S_OK) << "a lock was left behind";
+}
+
+TEST(AllocationFailure, CreatingAHandlerFailsWithoutAnObjectALockOrABlock) {
+    SweepCreation(CLSID_NivraShellExt, IID_IContextMenu);
+}
+
+TEST(AllocationFailure, CreatingAnExplorerCommandFailsWithoutAnObjectALockOrABlock) {
+    SweepCreation(CLSID_NivraExplorerCommand, IID_IExplorerCommand);
 }
 
 TEST(AllocationFailure, AFailedSelectionKeepsThePreviousFileAndLeaksNothing) {
@@ -274,28 +284,6 @@ TEST(AllocationFailure, TheExplorerCommandFailsOnlyWithOutOfMemoryAndLeavesNothi
             }
         }
     }
-    // Creating the object: nothing half made.
-    HooksDll kept;
-    IClassFactory* factory = nullptr;
-    ASSERT_EQ(kept.GetClassObject(CLSID_NivraExplorerCommand, IID_IClassFactory,
-                                  reinterpret_cast<void**>(&factory)),
-              S_OK);
-    const std::size_t live = kept.Live();
-    for (std::size_t n = 0;; ++n) {
-        ASSERT_LT(n, kSweepLimit);
-        void* command = reinterpret_cast<void*>(0x5A5A5A5A);
-        const Outcome outcome = kept.Run(
-            n, [&] { return factory->CreateInstance(nullptr, IID_IExplorerCommand, &command); });
-        const bool done = Judge(outcome, S_OK, n);
-        if (SUCCEEDED(outcome.hr))
-            static_cast<IUnknown*>(command)->Release();
-        else
-            EXPECT_EQ(command, nullptr);
-        EXPECT_EQ(kept.Live(), live);
-        if (done)
-            break;
-    }
-    factory->Release();
     items.reset();
     ::CoUninitialize();
 }
