@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "module/class_ids.h"
 #include "module/registry_entries.h"
 #include "module/shipped_dll.h"
 #include "product_paths.h"
@@ -26,6 +27,8 @@ TEST_F(Registration, RegisteringWritesEveryEntryWithTheDllsOwnPath) {
     const std::wstring dll = CopyOfDll(L"reg");
     ASSERT_EQ(CallExport(dll, "DllRegisterServer"), S_OK);
     ExpectRegistered(dll);
+    // The explorer command's class is declared by the package, never by regsvr32.
+    EXPECT_FALSE(KeyExists(L"CLSID\\" + Wide(kExplorerCommandClassId)));
 }
 
 TEST_F(Registration, APathWithASingleQuoteIsRegisteredWithOneQuote) {
