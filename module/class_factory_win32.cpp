@@ -22,9 +22,11 @@ void DestroyFactory(CComObjectCached* factory) noexcept {
 }  // namespace
 
 HRESULT CComClassFactory::CreateInstance(IUnknown* outer, REFIID iid, void** out) noexcept {
-    if (out == nullptr) return E_POINTER;
+    if (out == nullptr)
+        return E_POINTER;
     *out = nullptr;
-    if (outer != nullptr && !IsEqualIID(iid, IID_IUnknown)) return CLASS_E_NOAGGREGATION;
+    if (outer != nullptr && !IsEqualIID(iid, IID_IUnknown))
+        return CLASS_E_NOAGGREGATION;
     return m_creator(outer, iid, out);
 }
 
@@ -48,7 +50,8 @@ HRESULT CComObjectCached::QueryInterface(REFIID iid, void** out) noexcept {
 
 ULONG CComObjectCached::AddRef() noexcept {
     const LONG count = InternalAddRef();
-    if (count == 2) g_modulePointer->LockModule();
+    if (count == 2)
+        g_modulePointer->LockModule();
     return static_cast<ULONG>(count);
 }
 
@@ -63,13 +66,16 @@ ULONG CComObjectCached::Release() noexcept {
 }
 
 HRESULT CreateCachedFactory(void* creator, REFIID iid, void** out) noexcept {
-    if (out == nullptr) return E_POINTER;
+    if (out == nullptr)
+        return E_POINTER;
     *out = nullptr;
     void* block = MemAllocate(sizeof(CComObjectCached));
-    if (block == nullptr) return E_OUTOFMEMORY;
+    if (block == nullptr)
+        return E_OUTOFMEMORY;
     auto* factory = new (block) CComObjectCached(reinterpret_cast<CreatorFunction>(creator));
     HRESULT hr = factory->Initialize();
-    if (hr == S_OK) hr = factory->QueryInterface(iid, out);
+    if (hr == S_OK)
+        hr = factory->QueryInterface(iid, out);
     if (hr != S_OK) {
         // No client reference was taken, so no module lock to give back.
         *out = nullptr;

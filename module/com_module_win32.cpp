@@ -17,7 +17,9 @@ CComModuleRecord::~CComModuleRecord() {
     }
 }
 
-CComModule::CComModule() noexcept { g_modulePointer = this; }
+CComModule::CComModule() noexcept {
+    g_modulePointer = this;
+}
 
 void InitializeModule() noexcept {
     g_module.m_classMap = g_classObjectMap;
@@ -29,7 +31,8 @@ void InitializeModule() noexcept {
 void TerminateModule() noexcept {
     for (ClassMapEntry* entry = g_module.m_classMap; entry != nullptr && entry->classId != nullptr;
          ++entry) {
-        if (entry->cachedFactory != nullptr) entry->cachedFactory->Release();
+        if (entry->cachedFactory != nullptr)
+            entry->cachedFactory->Release();
         entry->cachedFactory = nullptr;
         entry->classInit(false);
     }
@@ -38,16 +41,16 @@ void TerminateModule() noexcept {
 namespace {
 
 IUnknown* ReadCachedFactory(const ClassMapEntry& entry) noexcept {
-    return static_cast<IUnknown*>(
-        ::InterlockedCompareExchangePointer(reinterpret_cast<PVOID volatile*>(
-                                                const_cast<IUnknown**>(&entry.cachedFactory)),
-                                            nullptr, nullptr));
+    return static_cast<IUnknown*>(::InterlockedCompareExchangePointer(
+        reinterpret_cast<PVOID volatile*>(const_cast<IUnknown**>(&entry.cachedFactory)), nullptr,
+        nullptr));
 }
 
 // Creates the class's factory once per process. The new factory is published only when it
 // is complete, so a thread that reads the cache without the lock never sees half of one.
 HRESULT CreateFactoryOnce(ClassMapEntry& entry) noexcept {
-    if (!g_comModule.initialized) return E_UNEXPECTED;
+    if (!g_comModule.initialized)
+        return E_UNEXPECTED;
     HRESULT hr = S_OK;
     ::EnterCriticalSection(&g_comModule.objectMapLock);
     if (entry.cachedFactory == nullptr) {
@@ -66,7 +69,8 @@ HRESULT CreateFactoryOnce(ClassMapEntry& entry) noexcept {
 }  // namespace
 
 HRESULT FindClassObject(REFCLSID classId, REFIID iid, void** out) noexcept {
-    if (out == nullptr) return E_POINTER;
+    if (out == nullptr)
+        return E_POINTER;
     *out = nullptr;
     HRESULT hr = S_OK;
     for (ClassMapEntry* entry = g_module.m_classMap; entry != nullptr && entry->classId != nullptr;
@@ -75,8 +79,10 @@ HRESULT FindClassObject(REFCLSID classId, REFIID iid, void** out) noexcept {
             std::memcmp(entry->classId, &classId, sizeof(CLSID)) != 0) {
             continue;
         }
-        if (ReadCachedFactory(*entry) == nullptr) hr = CreateFactoryOnce(*entry);
-        if (IUnknown* factory = ReadCachedFactory(*entry)) hr = factory->QueryInterface(iid, out);
+        if (ReadCachedFactory(*entry) == nullptr)
+            hr = CreateFactoryOnce(*entry);
+        if (IUnknown* factory = ReadCachedFactory(*entry))
+            hr = factory->QueryInterface(iid, out);
         break;
     }
     if (*out == nullptr && hr == S_OK) {

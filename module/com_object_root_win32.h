@@ -44,7 +44,8 @@ class CComObjectRootEx<CComMultiThreadModel> : public CComObjectRootBase {
     LONG InternalRelease() noexcept { return CComMultiThreadModel::Decrement(&m_dwRef); }
     // Fails only when memory runs out.
     HRESULT InitializeSection() noexcept {
-        if (!::InitializeCriticalSectionAndSpinCount(&m_section, 0)) return E_OUTOFMEMORY;
+        if (!::InitializeCriticalSectionAndSpinCount(&m_section, 0))
+            return E_OUTOFMEMORY;
         m_sectionInitialized = 1;
         return S_OK;
     }
@@ -69,11 +70,13 @@ template <class Interface>
 class IDispatchImpl : public Interface {
   public:
     STDMETHODIMP GetTypeInfoCount(UINT* count) noexcept override {
-        if (count != nullptr) *count = 0;
+        if (count != nullptr)
+            *count = 0;
         return E_NOTIMPL;
     }
     STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo** info) noexcept override {
-        if (info != nullptr) *info = nullptr;
+        if (info != nullptr)
+            *info = nullptr;
         return E_NOTIMPL;
     }
     STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) noexcept override {

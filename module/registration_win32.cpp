@@ -32,21 +32,27 @@ HRESULT RunWithVariables(const ReplacementPair* pairs, RunScript run) noexcept {
         (void)registrar.AddVariable(AsUtf16(pair->name), AsUtf16(pair->value));
     }
     HRESULT hr = AddCommonReplacements(registrar);
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr))
+        return hr;
 
     wchar_t path[kModulePathCapacity];
     const DWORD length = ::GetModuleFileNameW(g_baseModule.m_hInst, path, kModulePathCapacity);
-    if (length == 0) return LastErrorResult();
+    if (length == 0)
+        return LastErrorResult();
     // The path filled the buffer, so it may have been cut.
-    if (length == kModulePathCapacity) return HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
+    if (length == kModulePathCapacity)
+        return HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
 
     char16_t quoted[kQuotedPathCapacity];
     hr = DoubleSingleQuotes(quoted, kQuotedPathCapacity, AsUtf16(path));
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr))
+        return hr;
     hr = registrar.AddVariable(u"Module", quoted);
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr))
+        return hr;
     hr = registrar.AddVariable(u"Module_Raw", quoted);
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr))
+        return hr;
     return run(registrar, AsUtf16(path));
 }
 

@@ -107,9 +107,11 @@ std::wstring OtherArchitectureDll() {
     const std::wstring list = NIVRA_PRODUCT_DLLS;
     for (std::size_t start = 0, end; start < list.size(); start = end + 1) {
         end = list.find(L';', start);
-        if (end == std::wstring::npos) end = list.size();
+        if (end == std::wstring::npos)
+            end = list.size();
         const std::wstring dll = list.substr(start, end - start);
-        if (!dll.empty() && dll != NIVRA_DLL_PATH) return dll;
+        if (!dll.empty() && dll != NIVRA_DLL_PATH)
+            return dll;
     }
     return L"";
 }
@@ -127,9 +129,11 @@ bool ClassInView(REGSAM view) {
 // 64-bit Windows keeps HKCR\CLSID per registry view but one handler entry for both views.
 TEST_F(Registration, WithBothArchitecturesTheHandlerEntryStaysUntilBothAreUnregistered) {
     wchar_t wow64[MAX_PATH];
-    if (::GetSystemWow64DirectoryW(wow64, MAX_PATH) == 0) GTEST_SKIP() << "one registry view only";
+    if (::GetSystemWow64DirectoryW(wow64, MAX_PATH) == 0)
+        GTEST_SKIP() << "one registry view only";
     const std::wstring other = OtherArchitectureDll();
-    if (other.empty()) GTEST_SKIP() << "the other architecture's DLL is not built";
+    if (other.empty())
+        GTEST_SKIP() << "the other architecture's DLL is not built";
     const std::wstring regsvr32 = std::wstring(wow64) + L"\\regsvr32.exe";
     const std::wstring quoted = L"\"" + other + L"\"";
     struct OtherUnregistered {
@@ -146,7 +150,9 @@ TEST_F(Registration, WithBothArchitecturesTheHandlerEntryStaysUntilBothAreUnregi
         const auto unregisterOurs = [] {
             EXPECT_EQ(CallExport(NIVRA_DLL_PATH, "DllUnregisterServer"), S_OK);
         };
-        const auto unregisterOther = [&] { EXPECT_EQ(RunProgram(regsvr32, L"/s /u " + quoted), 0); };
+        const auto unregisterOther = [&] {
+            EXPECT_EQ(RunProgram(regsvr32, L"/s /u " + quoted), 0);
+        };
         oursFirst ? unregisterOurs() : unregisterOther();
         EXPECT_NE(ClassInView(KEY_WOW64_32KEY), ClassInView(KEY_WOW64_64KEY));
         EXPECT_EQ(ReadValue(kHandlerKey), Sz(kClsid));
