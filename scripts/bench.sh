@@ -33,7 +33,7 @@ mkdir -p "$run/configuration"
 cp "$work/product-x64/bin/NivraShellExt.dll" "$run/"
 printf '[SetupSettings]\r\nosgi.nl=en\r\n' >"$run/configuration/config.ini"
 
-echo "== right-click through the x64 DLL under Wine (64-bit Wine; 32-bit cannot run here)"
+echo "== right-click through the x64 DLL under Wine (the DLL 64-bit Explorer loads)"
 echo "pinned to CPU 0 with the wine server: its calls are several times slower across cores"
 prefix=$work/prefix
 # taskset pins the server that wine-prefix.sh starts, and everything the program starts.
