@@ -12,6 +12,7 @@
 #include "png_file.h"
 
 #include "common/com_ptr_win32.h"
+#include "common/unique_any_win32.h"
 #include "module/identifiers_win32.h"
 #include "support/shell_items.h"
 #include "support/wine_files.h"
@@ -53,8 +54,10 @@ std::vector<std::uint8_t> IconPixels(HICON icon, int& width, int& height) {
     ICONINFO info = {};
     if (!::GetIconInfo(icon, &info))
         return {};
+    const UniqueBitmap color(info.hbmColor);
+    const UniqueBitmap mask(info.hbmMask);
     BITMAP shape = {};
-    ::GetObjectW(info.hbmColor, sizeof(shape), &shape);
+    ::GetObjectW(color.get(), sizeof(shape), &shape);
     width = shape.bmWidth;
     height = shape.bmHeight;
     BITMAPINFO format = {};
@@ -65,20 +68,17 @@ std::vector<std::uint8_t> IconPixels(HICON icon, int& width, int& height) {
     format.bmiHeader.biBitCount = 32;
     format.bmiHeader.biCompression = BI_RGB;
     std::vector<std::uint8_t> pixels(static_cast<std::size_t>(width) * height * 4);
-    std::vector<std::uint8_t> mask(pixels.size());
-    HDC screen = ::GetDC(nullptr);
-    ::GetDIBits(screen, info.hbmColor, 0, height, pixels.data(), &format, DIB_RGB_COLORS);
-    ::GetDIBits(screen, info.hbmMask, 0, height, mask.data(), &format, DIB_RGB_COLORS);
-    ::ReleaseDC(nullptr, screen);
-    ::DeleteObject(info.hbmColor);
-    ::DeleteObject(info.hbmMask);
+    std::vector<std::uint8_t> masked(pixels.size());
+    const UniqueScreenDc screen(::GetDC(nullptr));
+    ::GetDIBits(screen.get(), color.get(), 0, height, pixels.data(), &format, DIB_RGB_COLORS);
+    ::GetDIBits(screen.get(), mask.get(), 0, height, masked.data(), &format, DIB_RGB_COLORS);
     bool anyAlpha = false;
     for (std::size_t i = 3; i < pixels.size(); i += 4)
         anyAlpha = anyAlpha || pixels[i] != 0;
     for (std::size_t i = 0; i < pixels.size(); i += 4) {
         std::swap(pixels[i], pixels[i + 2]);  // blue, green, red to red, green, blue
         if (!anyAlpha)
-            pixels[i + 3] = mask[i] != 0 ? 0 : 255;
+            pixels[i + 3] = masked[i] != 0 ? 0 : 255;
     }
     return pixels;
 }
@@ -99,8 +99,8 @@ void ResolveIcon(const std::wstring& location, const std::wstring& png) {
     }
     int width = 0;
     int height = 0;
-    const std::vector<std::uint8_t> pixels = IconPixels(icon, width, height);
-    ::DestroyIcon(icon);
+    const UniqueIcon owned(icon);
+    const std::vector<std::uint8_t> pixels = IconPixels(owned.get(), width, height);
     Say("icon", "resource " + std::to_string(-id) + " of " + Utf8(file.data()) + ", " +
                     std::to_string(width) + "x" + std::to_string(height));
     if (!png.empty() && !pixels.empty() && SavePng(png, width, height, pixels))
@@ -111,9 +111,10 @@ void ResolveIcon(const std::wstring& location, const std::wstring& png) {
 
 int FirstLevelRightClick(const std::wstring& dllPath, const std::wstring& file,
                          const std::wstring& png) {
-    HMODULE dll = ::LoadLibraryW(dllPath.c_str());
+    // Declared first, so every COM reference below is released before the DLL goes.
+    const UniqueModule dll(::LoadLibraryW(dllPath.c_str()));
     auto getClassObject = reinterpret_cast<HRESULT(WINAPI*)(REFCLSID, REFIID, void**)>(
-        reinterpret_cast<void*>(::GetProcAddress(dll, "DllGetClassObject")));
+        reinterpret_cast<void*>(::GetProcAddress(dll.get(), "DllGetClassObject")));
     if (getClassObject == nullptr) {
         std::fprintf(stderr, "error: %s does not load\n", Utf8(dllPath).c_str());
         return 1;
@@ -166,7 +167,6 @@ int FirstLevelRightClick(const std::wstring& dllPath, const std::wstring& file,
             }
         }
     }
-    ::FreeLibrary(dll);
     return status;
 }
 
