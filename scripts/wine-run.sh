@@ -10,4 +10,9 @@ case $arch in
   x86) export WINEARCH=win32 loader=/usr/lib/wine/wine ;;
   *) echo "wine-run.sh: unknown architecture '$arch'" >&2; exit 2 ;;
 esac
-exec "$loader" "$@"
+# A failing start says nothing with WINEDEBUG=-all: name the status, so a test that fails before
+# its program prints anything still leaves a trace.
+status=0
+"$loader" "$@" || status=$?
+[ "$status" = 0 ] || echo "wine-run.sh: $1 exited with status $status" >&2
+exit "$status"
