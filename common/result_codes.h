@@ -18,6 +18,10 @@ inline constexpr HResult kUnexpected = static_cast<HResult>(0x8000FFFF);   // E_
 inline constexpr HResult kOutOfMemory = static_cast<HResult>(0x8007000E);  // E_OUTOFMEMORY
 inline constexpr HResult kInvalidArg = static_cast<HResult>(0x80070057);   // E_INVALIDARG
 inline constexpr HResult kInsufficientBuffer = static_cast<HResult>(0x8007007A);
+// HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE): what Windows gives for a command line too long.
+inline constexpr HResult kFilenameTooLong = static_cast<HResult>(0x800700CE);
+// HRESULT_FROM_WIN32(ERROR_CANCELLED): the shell's "the user has been told".
+inline constexpr HResult kCancelled = static_cast<HResult>(0x800704C7);
 inline constexpr HResult kDispException = static_cast<HResult>(0x80020009);  // DISP_E_EXCEPTION
 inline constexpr HResult kClassNoAggregation = static_cast<HResult>(0x80040110);
 inline constexpr HResult kClassNotAvailable = static_cast<HResult>(0x80040111);

@@ -14,6 +14,8 @@ static_assert(nivra::kInvalidArg == E_INVALIDARG && nivra::kDispException == DIS
 static_assert(nivra::kClassNoAggregation == CLASS_E_NOAGGREGATION);
 static_assert(nivra::kClassNotAvailable == CLASS_E_CLASSNOTAVAILABLE);
 static_assert(nivra::kInsufficientBuffer == HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER));
+static_assert(nivra::kFilenameTooLong == HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE));
+static_assert(nivra::kCancelled == HRESULT_FROM_WIN32(ERROR_CANCELLED));
 
 namespace nivra {
 

@@ -37,7 +37,8 @@ HRESULT FindCommandFile(IShellItemArray* items, WideString* file) noexcept {
     if (items == nullptr || FAILED(items->GetCount(&count)) || count != 1)
         return S_FALSE;
     IShellItem* first = nullptr;
-    if (FAILED(items->GetItemAt(0, &first)))
+    // An array may answer S_OK and hand back no item.
+    if (FAILED(items->GetItemAt(0, &first)) || first == nullptr)
         return S_FALSE;
     const ComPtr<IShellItem> item(first);
     wchar_t* named = nullptr;
@@ -121,7 +122,10 @@ HRESULT CNivraExplorerCommand::Invoke(IShellItemArray* items, IBindCtx*) noexcep
     const HRESULT hr = FindCommandFile(items, &file);
     if (hr != S_OK)
         return FAILED(hr) ? hr : E_FAIL;
-    return StartDocumentApplication(file.Text(), file.Length());
+    // No window is handed over, and the command may run in a COM surrogate: an unowned box that
+    // comes to the front.
+    const StartFailureNotice notice = {nullptr, MB_SETFOREGROUND, true};
+    return StartDocumentApplication(file.Text(), file.Length(), notice);
 }
 
 HRESULT CNivraExplorerCommand::GetFlags(EXPCMDFLAGS* flags) noexcept {

@@ -35,7 +35,8 @@ class CNivraExplorerCommand
     STDMETHODIMP GetState(IShellItemArray* items, BOOL okToBeSlow,
                           EXPCMDSTATE* state) noexcept override;
     // Starts the application for that file as the handler's InvokeCommand does; E_FAIL, starting
-    // nothing, for a selection that GetState hides.
+    // nothing, for a selection that GetState hides. A failed start is shown in a message box
+    // without owner and answered with HRESULT_FROM_WIN32(ERROR_CANCELLED).
     STDMETHODIMP Invoke(IShellItemArray* items, IBindCtx* context) noexcept override;
     STDMETHODIMP GetFlags(EXPCMDFLAGS* flags) noexcept override;
     // No subcommands: E_NOTIMPL.

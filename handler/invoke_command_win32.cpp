@@ -1,5 +1,7 @@
 // IContextMenu::InvokeCommand: starts the document application for the stored file.
 #include <windows.h>
+// CMIC_MASK_FLAG_NO_UI is the shell-execute flag of the same value.
+#include <shellapi.h>
 
 #include <cstdint>
 
@@ -43,8 +45,8 @@ HRESULT CNivraShellExt::InvokeCommand(CMINVOKECOMMANDINFO* info) noexcept {
     if (index != 0)
         return E_FAIL;
 
-    // A failed start is not reported: the command was accepted.
-    return StartDocumentApplication(m_selectedFile.Text(), m_selectedFile.Length());
+    const StartFailureNotice notice = {info->hwnd, 0, (info->fMask & CMIC_MASK_FLAG_NO_UI) == 0};
+    return StartDocumentApplication(m_selectedFile.Text(), m_selectedFile.Length(), notice);
 }
 
 }  // namespace nivra

@@ -9,7 +9,13 @@ HResult BuildApplicationPath(const WideString& directory, WideString& path) noex
 
 HResult BuildCommandLine(const char16_t* selectedFile, std::size_t length,
                          WideString& commandLine) noexcept {
-    NV_RETURN_IF_FAILED(commandLine.Assign(u"nivra -create \""));
+    constexpr char16_t kPrefix[] = u"nivra -create \"";
+    constexpr std::size_t kPrefixUnits = sizeof(kPrefix) / sizeof(char16_t) - 1;
+    // The prefix, the path, the closing quote and the null. Checked here because Wine starts
+    // a longer one anyway: the same failure on both.
+    if (length > kMaxCommandLineUnits - kPrefixUnits - 2)
+        return kFilenameTooLong;
+    NV_RETURN_IF_FAILED(commandLine.Assign(kPrefix));
     NV_RETURN_IF_FAILED(commandLine.Append(selectedFile, length));
     return commandLine.Append(u"\"");
 }

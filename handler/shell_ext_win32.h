@@ -35,6 +35,9 @@ class CNivraShellExt : public CComObjectRootEx<CComSingleThreadModel>,
     // IContextMenu
     STDMETHODIMP QueryContextMenu(HMENU menu, UINT position, UINT firstCommand, UINT lastCommand,
                                   UINT flags) noexcept override;
+    // E_FAIL for another verb or offset. A failed start is HRESULT_FROM_WIN32 of its error
+    // with CMIC_MASK_FLAG_NO_UI; otherwise it is shown in a box owned by the record's window
+    // and answered with HRESULT_FROM_WIN32(ERROR_CANCELLED).
     STDMETHODIMP InvokeCommand(CMINVOKECOMMANDINFO* info) noexcept override;
     STDMETHODIMP GetCommandString(UINT_PTR command, UINT kind, UINT* reserved, CHAR* buffer,
                                   UINT size) noexcept override;

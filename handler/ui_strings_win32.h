@@ -12,6 +12,9 @@ namespace nivra {
 
 inline constexpr UINT kMenuTextId = 200;
 inline constexpr UINT kHelpTextId = 201;
+// The message for a failed start: what happened, then what the user can do.
+inline constexpr UINT kStartFailedTextId = 202;
+inline constexpr UINT kStartFailedAdviceId = 203;
 
 // The interface language, -1 until the first LoadUiString of the process decides it.
 extern std::int32_t g_uiLangId;

@@ -35,6 +35,18 @@ TEST(LaunchCommand, ThePathGoesVerbatimBetweenQuotesAfterTheSwitch) {
     EXPECT_EQ(Str(line), u"nivra -create \"" + odd + u"\"");
 }
 
+TEST(LaunchCommand, ALineLongerThanTheSystemStartsIsRefusedAndTheOldLineKept) {
+    WideString line;
+    ASSERT_EQ(BuildCommandLine(u"C:\\a.pdf", 8, line), kOk);
+    // 15 units before the path, the closing quote and the null: 32,767 in all at most.
+    const std::u16string longest(kMaxCommandLineUnits - 17, u'x');
+    ASSERT_EQ(BuildCommandLine(longest.data(), longest.size(), line), kOk);
+    EXPECT_EQ(line.Length() + 1, kMaxCommandLineUnits);
+    const std::u16string over = longest + u'x';
+    EXPECT_EQ(BuildCommandLine(over.data(), over.size(), line), kFilenameTooLong);
+    EXPECT_EQ(line.Length() + 1, kMaxCommandLineUnits);
+}
+
 TEST(LaunchCommand, RunningOutOfMemoryIsReported) {
     WideString line;
     testing::FailAllocationsAfter(0);

@@ -39,10 +39,13 @@ std::vector<unsigned char> Utf16Le(const std::wstring& text) {
     return bytes;
 }
 
-std::vector<unsigned char> ExpectedBlock13(const std::wstring& menu, const std::wstring& help) {
+// Block 13 holds strings 192 to 207: the menu text (200), the help text (201) and the two
+// texts of a failed start (202, 203).
+std::vector<unsigned char> ExpectedBlock13(const std::vector<std::wstring>& texts) {
     std::vector<unsigned char> block;
     for (int entry = 0; entry < 16; ++entry) {
-        const std::wstring text = entry == 8 ? menu : entry == 9 ? help : L"";
+        const std::size_t index = static_cast<std::size_t>(entry - 8);
+        const std::wstring text = entry >= 8 && index < texts.size() ? texts[index] : L"";
         block.push_back(static_cast<unsigned char>(text.size()));
         block.push_back(0);
         const auto units = Utf16Le(text);
@@ -62,12 +65,20 @@ std::vector<unsigned char> ResourceBytes(HMODULE module, LPCWSTR type, LPCWSTR n
 
 TEST(ShippedDll, CarriesBothStringTablesByteForByte) {
     const auto english = ExpectedBlock13(
-        L"Add to &ADOC...", L"Creates a new ADOC document based on the selected file.");
+        {L"Add to &ADOC...", L"Creates a new ADOC document based on the selected file.",
+         L"The document application could not be started:",
+         L"Reinstall the application, or ask your administrator for help."});
     const auto lithuanian =
-        ExpectedBlock13(L"\x012Etraukti \x012F &ADOC...",
-                        L"Sudaro nauj\x0105 ADOC dokument\x0105 pasirinkto failo pagrindu.");
-    ASSERT_EQ(english.size(), 172u);
-    ASSERT_EQ(lithuanian.size(), 178u);
+        ExpectedBlock13({L"\x012Etraukti \x012F &ADOC...",
+                         L"Sudaro nauj\x0105 ADOC dokument\x0105 pasirinkto failo pagrindu.",
+                         L"Nepavyko paleisti dokument\x0173 programos:",
+                         L"I\x0161 naujo \x012F"
+                         L"diekite program\x0105 arba kreipkit\x0117s pagalbos \x012F "
+                         L"administratori\x0173."});
+    // 200 and 201 are the bytes they always were: 172 and 178 bytes with the block's empty
+    // entries.
+    ASSERT_EQ(english.size(), 172u + 2 * (46 + 62));
+    ASSERT_EQ(lithuanian.size(), 178u + 2 * (38 + 70));
     ASSERT_FALSE(ProductDlls().empty());
     for (const auto& dll : ProductDlls()) {
         SCOPED_TRACE(std::string(dll.begin(), dll.end()));

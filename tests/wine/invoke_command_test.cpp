@@ -18,20 +18,25 @@ struct Invocation {
     std::wstring folder;
 };
 
-Invocation Invoke(const std::wstring& verb, const std::wstring& file, bool withApplication = true) {
+enum class Application { kPresent, kMissing, kDirectory };
+
+Invocation Invoke(const std::wstring& verb, const std::wstring& file,
+                  Application application = Application::kPresent, const wchar_t* mode = L"") {
     Invocation run;
     run.folder = MakeTempFolder(L"invoke");
     CopyInto(ProgramFolder() + L"handler_probe.exe", run.folder, L"handler_probe.exe");
     CopyInto(NIVRA_DLL_PATH, run.folder, L"NivraShellExt.dll");
-    if (withApplication)
+    if (application == Application::kPresent)
         CopyInto(ProgramFolder() + L"Nivra.exe", run.folder, L"Nivra.exe");
+    if (application == Application::kDirectory)
+        ::CreateDirectoryW((run.folder + L"Nivra.exe").c_str(), nullptr);
     EXPECT_EQ(
-        RunProgram(run.folder + L"handler_probe.exe",
-                   L"invoke \"" + run.folder + L"out.txt\" \"" + verb + L"\" \"" + file + L"\""),
+        RunProgram(run.folder + L"handler_probe.exe", L"invoke \"" + run.folder + L"out.txt\" \"" +
+                                                          verb + L"\" \"" + file + L"\" " + mode),
         0);
     run.result = ReadUtf16File(run.folder + L"out.txt");
     // The handler does not wait for the application; an accepted command shows up soon.
-    const auto wait = run.result == L"00000000" && withApplication ? 20s : 1s;
+    const auto wait = run.result == L"00000000" && application == Application::kPresent ? 20s : 1s;
     run.received = WaitForFile(run.folder + L"Nivra.received.txt", wait);
     return run;
 }
@@ -74,9 +79,25 @@ TEST(InvokeCommand, ANullRecordIsAnInvalidArgument) {
     EXPECT_FALSE(run.received.has_value());
 }
 
-TEST(InvokeCommand, AMissingApplicationIsNotReported) {
-    const Invocation run = Invoke(L"adoc", L"C:\\a.pdf", false);
-    EXPECT_EQ(run.result, L"00000000");
+// Without a screen no box can be shown, so these are the answers with and without
+// CMIC_MASK_FLAG_NO_UI alike; the boxes themselves are tested on a virtual screen.
+TEST(InvokeCommand, AStartThatFailsIsReportedWithTheSystemsError) {
+    for (const wchar_t* mode : {L"noui", L""}) {
+        const Invocation missing = Invoke(L"adoc", L"C:\\a.pdf", Application::kMissing, mode);
+        EXPECT_EQ(missing.result, L"80070002") << Utf8(mode);  // ERROR_FILE_NOT_FOUND
+        const Invocation folder = Invoke(L"adoc", L"C:\\a.pdf", Application::kDirectory, mode);
+        // ERROR_ACCESS_DENIED on Windows; Wine's CreateProcessW says ERROR_INVALID_HANDLE.
+        EXPECT_TRUE(folder.result == L"80070005" || folder.result == L"80070006")
+            << Utf8(mode) << " " << Utf8(folder.result);
+        EXPECT_FALSE(missing.received.has_value() || folder.received.has_value());
+    }
+}
+
+// Windows refuses a command line over 32,767 units; Wine would start it, cut. The handler
+// refuses it first, so both behave as Windows does.
+TEST(InvokeCommand, ACommandLineLongerThanTheSystemTakesIsRefusedBeforeTheStart) {
+    const Invocation run = Invoke(L"adoc", L"*long*", Application::kPresent, L"noui");
+    EXPECT_EQ(run.result, L"800700CE");  // ERROR_FILENAME_EXCED_RANGE
     EXPECT_FALSE(run.received.has_value());
 }
 

@@ -281,5 +281,50 @@ TEST_F(ExplorerCommand, InvokeRefusesWhatGetStateHidesAndStartsNothing) {
     EXPECT_FALSE(WaitForFile(installed.folder + L"Nivra.received.txt", 1s).has_value());
 }
 
+// An array of one item that hands back S_OK and no item, as a faulty namespace extension may.
+struct ArrayWithANullItem : IShellItemArray {
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        if (iid != IID_IUnknown && iid != IID_IShellItemArray) {
+            *out = nullptr;
+            return E_NOINTERFACE;
+        }
+        *out = this;
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE BindToHandler(IBindCtx*, REFGUID, REFIID, void**) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE GetPropertyStore(GETPROPERTYSTOREFLAGS, REFIID, void**) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE GetPropertyDescriptionList(REFPROPERTYKEY, REFIID, void**) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE GetAttributes(SIATTRIBFLAGS, SFGAOF, SFGAOF*) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE GetCount(DWORD* count) override {
+        *count = 1;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetItemAt(DWORD, IShellItem** item) override {
+        *item = nullptr;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE EnumItems(IEnumShellItems**) override { return E_NOTIMPL; }
+};
+
+TEST_F(ExplorerCommand, AnArrayThatHandsBackANullItemIsHiddenAndNotInvoked) {
+    const InstalledDll installed;
+    ComPtr<IExplorerCommand> command = installed.NewCommand();
+    ASSERT_NE(command.get(), nullptr);
+    ArrayWithANullItem items;
+    EXPECT_EQ(StateFor(command.get(), &items), ECS_HIDDEN);
+    EXPECT_EQ(command.get()->Invoke(&items, nullptr), E_FAIL);
+    EXPECT_FALSE(WaitForFile(installed.folder + L"Nivra.received.txt", 1s).has_value());
+}
+
 }  // namespace
 }  // namespace nivra::test
