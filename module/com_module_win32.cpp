@@ -6,15 +6,33 @@ namespace nivra {
 
 CComModule* g_modulePointer = nullptr;
 
-CComModuleRecord::CComModuleRecord() noexcept : objectMapLock(), initialized(false) {
-    initialized = ::InitializeCriticalSectionAndSpinCount(&objectMapLock, 0) != FALSE;
+CComModuleRecord::CComModuleRecord() noexcept
+    : objectMapLock(), registrationLock(), initialized(false) {
+    if (!::InitializeCriticalSectionAndSpinCount(&objectMapLock, 0))
+        return;
+    if (!::InitializeCriticalSectionAndSpinCount(&registrationLock, 0)) {
+        ::DeleteCriticalSection(&objectMapLock);
+        return;
+    }
+    initialized = true;
 }
 
 CComModuleRecord::~CComModuleRecord() {
     if (initialized) {
         initialized = false;
+        ::DeleteCriticalSection(&registrationLock);
         ::DeleteCriticalSection(&objectMapLock);
     }
+}
+
+RegistrationLock::RegistrationLock() noexcept : held_(g_comModule.initialized) {
+    if (held_)
+        ::EnterCriticalSection(&g_comModule.registrationLock);
+}
+
+RegistrationLock::~RegistrationLock() {
+    if (held_)
+        ::LeaveCriticalSection(&g_comModule.registrationLock);
 }
 
 CComModule::CComModule() noexcept {

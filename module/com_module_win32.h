@@ -24,7 +24,9 @@ struct ClassMapEntry {
 
 extern ClassMapEntry g_classObjectMap[];
 
-// Holds objectMapLock, the one lock any operation of the library enters.
+// Holds objectMapLock, the lock that guards the class table's factories, and registrationLock,
+// which registration alone enters. Both are made during the library's start-up, which the
+// loader allows for critical sections (also on Windows XP, which has no one-time init).
 struct CComModuleRecord {
     CComModuleRecord() noexcept;
     ~CComModuleRecord();
@@ -32,7 +34,25 @@ struct CComModuleRecord {
     CComModuleRecord& operator=(const CComModuleRecord&) = delete;
 
     CRITICAL_SECTION objectMapLock;
-    bool initialized;  // false when the lock could not be made (out of memory at load)
+    CRITICAL_SECTION registrationLock;
+    bool initialized;  // false when a lock could not be made (out of memory at load)
+};
+
+// Holds registrationLock while it lives: DllRegisterServer, DllUnregisterServer and DllInstall
+// run one at a time in the process, since DllInstall redirects HKEY_CLASSES_ROOT for the whole
+// process while it runs.
+class RegistrationLock {
+  public:
+    RegistrationLock() noexcept;
+    ~RegistrationLock();
+    RegistrationLock(const RegistrationLock&) = delete;
+    RegistrationLock& operator=(const RegistrationLock&) = delete;
+
+    // False when the lock could not be made at load: register nothing then.
+    bool held() const noexcept { return held_; }
+
+  private:
+    bool held_;
 };
 
 extern CComModuleRecord g_comModule;

@@ -3,7 +3,7 @@
 // the shutdown destroys them in reverse, after the entry point's process detach.
 //   1. g_baseModule: constant, fixed at link time (base_module_win32.cpp).
 //   2. Heap and strings: stateless, over the process heap (common/heap_win32.cpp).
-//   3. g_comModule: objectMapLock.
+//   3. g_comModule: objectMapLock and registrationLock.
 //   4. The extension and verb tables: constant data (handler/), nothing to construct.
 //   5. g_module: lock count 0, class table not yet recorded.
 #include "module/class_factory_win32.h"

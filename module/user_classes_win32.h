@@ -16,7 +16,10 @@ bool IsUserInstallCommand(const wchar_t* commandLine) noexcept;
 
 // While it lives, this process's HKEY_CLASSES_ROOT stands for the user's classes key; the
 // destructor puts the default back on every path. The override is process-wide (the registry
-// has no per-thread one), so it lasts only for the one registration call.
+// has no per-thread one): other threads' own calls through HKEY_CLASSES_ROOT go to the user's
+// classes too while it lives, so it lasts only for the one registration call, under the
+// registration lock. The default is what comes back: an override the caller had set before is
+// not restored, since Windows has no call that reports it.
 class UserClassesRedirect {
   public:
     UserClassesRedirect() noexcept = default;

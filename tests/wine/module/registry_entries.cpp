@@ -147,6 +147,18 @@ RegistrySnapshot Snapshot(const ClassesRoot& root, const std::wstring& subkey) {
     return snapshot;
 }
 
+RegistrySnapshot EntriesSnapshot(const ClassesRoot& root) {
+    RegistrySnapshot all;
+    for (const std::wstring& key :
+         {std::wstring(L"NivraShellExtLib.NivraShellExt.1"),
+          std::wstring(L"NivraShellExtLib.NivraShellExt"), kClassKey, kHandlerKey}) {
+        RegistrySnapshot one = Snapshot(root, key);
+        all.keys.insert(one.keys.begin(), one.keys.end());
+        all.values.insert(one.values.begin(), one.values.end());
+    }
+    return all;
+}
+
 ValueSnapshot ChangedValues(const ValueSnapshot& before, const ValueSnapshot& after) {
     ValueSnapshot changed;
     for (const auto& [where, value] : after) {
