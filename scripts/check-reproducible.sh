@@ -8,6 +8,9 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 first=$(cd "$1" && pwd) toolchain=$2
 second=$first-again
+shopt -s nullglob
+built=("$first"/bin/*.dll)
+[ ${#built[@]} -gt 0 ] || { echo "no DLL in $first/bin" >&2; exit 1; }
 
 cmake -S "$root" -B "$second" -DCMAKE_BUILD_TYPE=Release -DNIVRA_BUILD=product \
   -DCMAKE_TOOLCHAIN_FILE="$toolchain" >"$second.configure.log" 2>&1 ||
@@ -16,9 +19,9 @@ rm -f "$second"/bin/*.dll
 cmake --build "$second" -j 2 >"$second.build.log" 2>&1 || { tail -40 "$second.build.log"; exit 1; }
 
 status=0 checked=()
-for built in "$first"/bin/*.dll; do
-  dll=bin/$(basename "$built")
-  checked+=("$(basename "$first")/$dll ($(stat -c %s "$built") bytes)")
+for path in "${built[@]}"; do
+  dll=bin/$(basename "$path")
+  checked+=("$(basename "$first")/$dll ($(stat -c %s "$path") bytes)")
   if ! cmp "$first/$dll" "$second/$dll"; then
     echo "not reproducible: $first/$dll and $second/$dll differ" >&2
     status=1
@@ -34,6 +37,5 @@ for built in "$first"/bin/*.dll; do
     fi
   done
 done
-[ ${#checked[@]} -gt 0 ] || { echo "no DLL in $first/bin" >&2; exit 1; }
 [ $status -eq 0 ] && echo "reproducible: ${checked[*]}"
 exit $status

@@ -7,7 +7,8 @@
 # NAME: 3-50 letters, digits, periods and hyphens, not ending in a period and not a reserved
 # device name. The publisher must equal the subject of the certificate that signs the package;
 # it is written with XML's special characters escaped. The version defaults to the product's
-# (project() in CMakeLists.txt), padded to four parts. Writes to standard output without --out.
+# (project() in CMakeLists.txt), padded to four parts; its first part is at least 1, as Windows
+# requires. Writes to standard output without --out, which names a file (a folder is refused).
 # A refused value prints why, exits 2 and writes nothing.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -59,6 +60,8 @@ IFS=. read -ra parts <<<"$version"
 for p in "${parts[@]}"; do
   [ "$p" -le 65535 ] || fail "version '$version': $p is above 65535"
 done
+[ "${parts[0]}" -ge 1 ] || fail "version '$version': Windows refuses a package whose major part is 0"
+[ -z "$out" ] || [ ! -d "$out" ] || fail "--out $out is a folder; name the manifest file"
 
 xml_escape() {  # quoted replacements: bash 5.2 reads a bare & in one as the matched text
   local s=${1//&/"&amp;"}
@@ -91,6 +94,6 @@ if [ -z "$out" ]; then
 else
   # Through a temporary file beside the target, so that a failed write leaves no half manifest.
   tmp=$(mktemp "$out.XXXXXX") || fail "cannot write beside $out"
-  printf '%s\n' "$text" >"$tmp" && chmod a+r "$tmp" && mv -f "$tmp" "$out" ||
+  printf '%s\n' "$text" >"$tmp" && chmod a+r "$tmp" && mv -f -T "$tmp" "$out" ||
     { rm -f "$tmp"; fail "cannot write $out"; }
 fi

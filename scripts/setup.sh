@@ -6,6 +6,14 @@
 # really cannot be installed stops it, named.
 set -euo pipefail
 
+attempts=${NIVRA_APT_ATTEMPTS:-3}
+pause=${NIVRA_APT_PAUSE:-5}
+# The retry loop ends only on a positive count of tries.
+[[ $attempts =~ ^[1-9][0-9]*$ ]] ||
+  { echo "setup: error: NIVRA_APT_ATTEMPTS must be a positive number, not '$attempts'" >&2; exit 2; }
+[[ $pause =~ ^[0-9]+$ ]] ||
+  { echo "setup: error: NIVRA_APT_PAUSE must be a number of seconds, not '$pause'" >&2; exit 2; }
+
 have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
 
 packages=(cmake g++ make clang libclang-rt-14-dev googletest libexpat1-dev
@@ -22,8 +30,6 @@ fi
 [ ${#need[@]} -gt 0 ] || [ $added_arch = yes ] || exit 0
 
 export DEBIAN_FRONTEND=noninteractive
-attempts=${NIVRA_APT_ATTEMPTS:-3}
-pause=${NIVRA_APT_PAUSE:-5}
 echo "setup: installing ${need[*]}"
 
 for ((i = 1; ; i++)); do

@@ -6,12 +6,13 @@
 #              line, where every user of the machine can read it
 #   -ts        an RFC 3161 time-stamp server: the signature then stays valid after the
 #              certificate expires. Releases should use one; it needs the network.
-#   -out       write the signed copy there (one DLL only); without it each DLL is signed in
-#              place, replaced only once its signed copy is complete.
+#   -out       write the signed copy to that file (one DLL only; a folder is refused);
+#              without it each DLL is signed in place, replaced only once its signed copy is
+#              complete.
 set -euo pipefail
 
 usage() {
-  sed -n '3,10s/^# \{0,1\}//p' "$0" >&2
+  sed -n '3,11s/^# \{0,1\}//p' "$0" >&2
   exit 2
 }
 pkcs12='' passfile='' timestamp='' out=''
@@ -30,8 +31,11 @@ done
 [ -n "$pkcs12" ] && [ -n "$passfile" ] && [ ${#dlls[@]} -gt 0 ] || usage
 [ -z "$out" ] || [ ${#dlls[@]} -eq 1 ] || { echo "sign.sh: -out takes one DLL" >&2; exit 2; }
 for f in "$pkcs12" "$passfile" "${dlls[@]}"; do
-  [ -r "$f" ] || { echo "sign.sh: cannot read $f" >&2; exit 1; }
+  [ -f "$f" ] && [ -r "$f" ] || { echo "sign.sh: cannot read the file $f" >&2; exit 1; }
 done
+# A folder would take the temporary file's name instead of the signed file's.
+[ -z "$out" ] || [ ! -d "$out" ] ||
+  { echo "sign.sh: -out $out is a folder; name the signed file" >&2; exit 2; }
 command -v osslsigncode >/dev/null ||
   { echo "sign.sh: osslsigncode is missing (bash scripts/setup.sh installs it)" >&2; exit 1; }
 
@@ -44,7 +48,8 @@ for dll in "${dlls[@]}"; do
   osslsigncode sign -pkcs12 "$pkcs12" -readpass "$passfile" -h sha256 \
     -n "NivraShellExt" ${timestamp:+-ts "$timestamp"} -in "$dll" -out "$tmp" >/dev/null
   chmod --reference="$dll" "$tmp"
-  mv -f "$tmp" "$target"
+  mv -f -T "$tmp" "$target"
   trap - EXIT
+  [ -f "$target" ] || { echo "sign.sh: $target was not written" >&2; exit 1; }
   echo "signed: $target"
 done

@@ -2,6 +2,9 @@
 // identifier, DLL and application the code ships; and the command that fills its identity.
 #include <expat.h>
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -330,6 +333,7 @@ TEST_F(FillCommand, RefusesValuesWindowsWouldRefuseAndWritesNothing) {
         {"--name", good_name, "--publisher", good_publisher, "--version", "1.0.0.01"},
         {"--name", good_name, "--publisher", good_publisher, "--version", "1.0.0.-1"},
         {"--name", good_name, "--publisher", good_publisher, "--version", "1.0.0.0.0"},
+        {"--name", good_name, "--publisher", good_publisher, "--version", "0.9.0.0"},
         {"--publisher", good_publisher},
         {"--name", good_name},
     };
@@ -338,9 +342,14 @@ TEST_F(FillCommand, RefusesValuesWindowsWouldRefuseAndWritesNothing) {
         EXPECT_EQ(Fill(arguments), 2) << arguments[1] << " " << arguments[3];
         EXPECT_FALSE(Exists(out_)) << arguments[1] << " " << arguments[3];
     }
+    // A folder as the output would get a hidden temporary name instead: refused, left alone.
+    const std::string folder = out_ + ".d";
+    ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
+    EXPECT_EQ(Fill({"--name", good_name, "--publisher", good_publisher, "--out", folder}), 2);
+    EXPECT_EQ(::rmdir(folder.c_str()), 0) << "something was written into the folder";
     // The limits themselves are allowed.
     EXPECT_EQ(Fill({"--name", std::string(50, 'N'), "--publisher", good_publisher, "--version",
-                    "0.0.0.0", "--out", out_}),
+                    "1.0.0.0", "--out", out_}),
               0);
 }
 

@@ -68,4 +68,13 @@ run_case index_never_downloads_install_needs_release_suite 99 suite 0 \
 
 run_case package_that_cannot_install_is_named 0 never:wine32:i386 1 \
   'cannot install wine32:i386$'
+# A count of tries that is not a positive number is refused at once, never looped on.
+for bad in 0 -2 three; do
+  NIVRA_APT_ATTEMPTS=$bad PATH=$work/bin:$PATH timeout 20 bash "$setup" >"$work/bad.out" 2>&1
+  status=$?
+  if [ $status != 2 ] || ! grep -q 'NIVRA_APT_ATTEMPTS must be a positive' "$work/bad.out"; then
+    echo "FAIL: NIVRA_APT_ATTEMPTS='$bad' gave exit $status"; cat "$work/bad.out"; failed=1
+  fi
+done
+echo "ok bad attempt counts refused"
 exit $failed

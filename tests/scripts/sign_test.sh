@@ -70,6 +70,12 @@ echo wrong >wrong.txt
   1/NivraShellExt.dll >/dev/null 2>&1 || fail "signing with a wrong password succeeded"
 [ ! -e 1/never.dll ] && [ -z "$(ls -A 1 | grep '^\.signing')" ] || fail "a failed signing left files"
 
+# A folder as the output is refused, and nothing is left in it.
+mkdir outdir
+! bash "$root/scripts/sign.sh" -pkcs12 signer.p12 -readpass password.txt -out outdir \
+  1/NivraShellExt.dll >/dev/null 2>&1 || fail "signing into a folder was reported as done"
+[ -z "$(ls -A outdir)" ] || fail "signing into a folder left $(ls -A outdir)"
+
 # The signed DLL of this Wine's architecture registers and unregisters.
 mkdir loads
 cp "$native_dll" loads/NivraShellExt.dll

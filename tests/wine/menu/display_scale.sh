@@ -19,6 +19,17 @@ restore() {
   restart_server
 }
 trap restore EXIT
+# Runs the tests that `filter` names and fails unless exactly `count` of them passed: gtest
+# itself passes a filter that matches nothing.
+run_tests() {  # COUNT FILTER
+  local output passed
+  output=$("$scripts/wine-run.sh" "$prefix" "$arch" "$tests" --gtest_filter="$2" 2>&1)
+  local status=$?
+  printf '%s\n' "$output"
+  passed=$(grep -c '^\[       OK \]' <<<"$output")
+  [ "$passed" = "$1" ] || { echo "display_scale.sh: $passed of $1 tests passed for $2"; return 1; }
+  return $status
+}
 
 status=0
 for scale in 120:20 144:24 192:32; do
@@ -28,11 +39,8 @@ for scale in 120:20 144:24 192:32; do
   set_dpi "$dpi"
   quiet reg delete 'HKCU\Software\Wine' /v Version /f
   restart_server
-  "$scripts/wine-run.sh" "$prefix" "$arch" "$tests" \
-    --gtest_filter='MenuImage.TheItemsBitmapIsTheImageMadeForTheSmallIconSize' || status=1
+  run_tests 1 'MenuImage.TheItemsBitmapIsTheImageMadeForTheSmallIconSize' || status=1
   quiet reg add 'HKCU\Software\Wine' /v Version /d "$xp_version" /f
-  "$scripts/wine-run.sh" "$prefix" "$arch" "$tests" \
-    --gtest_filter='OldSystem.ThePrefixReportsAVersionBeforeSix:OwnerDraw.TheImageMadeFor*' ||
-    status=1
+  run_tests 2 'OldSystem.ThePrefixReportsAVersionBeforeSix:OwnerDraw.TheImageMadeFor*' || status=1
 done
 exit $status
