@@ -6,6 +6,7 @@
 #include "module/base_module_win32.h"
 #include "module/identifiers_win32.h"
 #include "module/shared_handler_entry_win32.h"
+#include "module/user_classes_win32.h"
 #include "registrar/module_resources_win32.h"
 #include "registrar/quote_doubling.h"
 #include "registrar/reg_object.h"
@@ -79,6 +80,27 @@ HRESULT RegisterFromNamedScriptResource(const wchar_t* name, BOOL doRegister,
     });
 }
 
+namespace {
+
+// Everything registration writes, in the order it is written.
+struct HandlerScript {
+    UINT resource;
+    bool machineOnly;  // left out of per-user registration, which writes nothing for the machine
+};
+constexpr HandlerScript kHandlerScripts[] = {
+    // The class, its program identifiers and the handler entry.
+    {kRegistryScriptResource, false},
+    // ContextMenuOptIn on the class key: Explorer loads only opted-in handlers for cloud files
+    // that are not downloaded yet, and this one never opens the file.
+    {kCloudFilesOptInResource, false},
+    // The class in the list that the "approved shell extensions only" policy admits. The key is
+    // kept per registry view on 64-bit Windows, so each DLL lists itself in its own view.
+    {kApprovedExtensionResource, true},
+};
+constexpr std::size_t kHandlerScriptCount = sizeof(kHandlerScripts) / sizeof(kHandlerScripts[0]);
+
+}  // namespace
+
 HRESULT UpdateHandlerRegistry(BOOL doRegister) noexcept {
     wchar_t classId[40];
     wchar_t libraryId[40];
@@ -93,7 +115,18 @@ HRESULT UpdateHandlerRegistry(BOOL doRegister) noexcept {
         {L"THREADING", L"Apartment"},
         {nullptr, nullptr},
     };
-    HRESULT hr = RegisterFromScriptResource(kRegistryScriptResource, doRegister, pairs);
+    const bool perUser = IsRegisteringForUser();
+    HRESULT hr = S_OK;
+    for (std::size_t i = 0; i < kHandlerScriptCount; ++i) {
+        const HandlerScript& script = kHandlerScripts[doRegister ? i : kHandlerScriptCount - 1 - i];
+        if (perUser && script.machineOnly)
+            continue;
+        const HRESULT ran = RegisterFromScriptResource(script.resource, doRegister, pairs);
+        if (FAILED(ran) && SUCCEEDED(hr))
+            hr = ran;
+        if (FAILED(hr) && doRegister)
+            return hr;
+    }
     // The handler entry is shared with the other architecture's registry view: while that view
     // still registers the class, its command must not vanish with ours. (On 32-bit Windows
     // the view asked is our own, where the class has just gone.)

@@ -8,7 +8,11 @@
 
 namespace nivra {
 
+// The handler class's scripts (resources/registry.rc): the class, its program identifiers and
+// the handler entry; the cloud files' opt-in; the approved-extensions list.
 inline constexpr UINT kRegistryScriptResource = 100;
+inline constexpr UINT kCloudFilesOptInResource = 101;
+inline constexpr UINT kApprovedExtensionResource = 102;
 
 // One replacement variable; a list ends with a null name.
 struct ReplacementPair {
@@ -16,7 +20,9 @@ struct ReplacementPair {
     const wchar_t* value;
 };
 
-// Fills in the class's variables and runs script resource 100 in the chosen pass.
+// Fills in the class's variables and runs its scripts in the chosen pass: registering runs
+// them in order and stops at the first failure; unregistering runs them all backwards and
+// returns the first failure. Per-user registration leaves out what belongs to the machine.
 HRESULT UpdateHandlerRegistry(BOOL doRegister) noexcept;
 
 // The module's own variables ("APPID", empty).

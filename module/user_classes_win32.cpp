@@ -2,6 +2,14 @@
 
 namespace nivra {
 
+namespace {
+bool g_registeringForUser = false;
+}  // namespace
+
+bool IsRegisteringForUser() noexcept {
+    return g_registeringForUser;
+}
+
 bool IsUserInstallCommand(const wchar_t* commandLine) noexcept {
     // Installers and people type /i:user, /i:User or /i:USER; all mean the same.
     return commandLine != nullptr && ::lstrcmpiW(commandLine, L"user") == 0;
@@ -9,8 +17,10 @@ bool IsUserInstallCommand(const wchar_t* commandLine) noexcept {
 
 UserClassesRedirect::~UserClassesRedirect() {
     // Restore before the key closes, so HKEY_CLASSES_ROOT never names a closed handle.
-    if (redirected_)
+    if (redirected_) {
+        g_registeringForUser = false;
         ::RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr);
+    }
 }
 
 HRESULT UserClassesRedirect::Begin() noexcept {
@@ -25,6 +35,7 @@ HRESULT UserClassesRedirect::Begin() noexcept {
     if (error != ERROR_SUCCESS)
         return HRESULT_FROM_WIN32(error);
     redirected_ = true;
+    g_registeringForUser = true;
     return S_OK;
 }
 

@@ -10,6 +10,10 @@
 
 namespace nivra {
 
+// True while a UserClassesRedirect is in force: registration for the user alone, which writes
+// nothing for the machine. Read under the registration lock only.
+bool IsRegisteringForUser() noexcept;
+
 // True for the DllInstall command line that asks for per-user registration: "user", in any
 // letter case. Null, empty and every other text are false.
 bool IsUserInstallCommand(const wchar_t* commandLine) noexcept;

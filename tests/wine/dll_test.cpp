@@ -90,18 +90,31 @@ TEST(ShippedDll, CarriesBothStringTablesByteForByte) {
     }
 }
 
-TEST(ShippedDll, CarriesTheRegistryScriptAsLanguageNeutralBytes) {
-    const auto expected = ReadFileBytes(NIVRA_REGISTRY_SCRIPT_PATH);
-    ASSERT_TRUE(expected.has_value());
-    ASSERT_EQ(expected->size(), 596u);
-    for (const auto& dll : ProductDlls()) {
-        SCOPED_TRACE(Utf8(dll));
-        HMODULE module = ::LoadLibraryExW(dll.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-        ASSERT_NE(module, nullptr);
-        const auto bytes = ResourceBytes(module, L"REGISTRY", MAKEINTRESOURCEW(100),
-                                         MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL));
-        EXPECT_EQ(std::string(bytes.begin(), bytes.end()), *expected);
-        ::FreeLibrary(module);
+TEST(ShippedDll, CarriesTheRegistryScriptsAsLanguageNeutralBytes) {
+    struct Script {
+        WORD number;
+        const wchar_t* file;
+        std::size_t size;
+    };
+    for (const Script& script : {Script{100, L"NivraShellExt.rgs", 596},
+                                 Script{101, L"cloud_files_opt_in.rgs", 0},
+                                 Script{102, L"approved_extension.rgs", 0}}) {
+        SCOPED_TRACE(Utf8(script.file));
+        const auto expected = ReadFileBytes(std::wstring(NIVRA_RESOURCES_PATH) + script.file);
+        ASSERT_TRUE(expected.has_value());
+        // The handler's first script keeps its bytes.
+        if (script.size != 0) {
+            ASSERT_EQ(expected->size(), script.size);
+        }
+        for (const auto& dll : ProductDlls()) {
+            SCOPED_TRACE(Utf8(dll));
+            HMODULE module = ::LoadLibraryExW(dll.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+            ASSERT_NE(module, nullptr);
+            const auto bytes = ResourceBytes(module, L"REGISTRY", MAKEINTRESOURCEW(script.number),
+                                             MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL));
+            EXPECT_EQ(std::string(bytes.begin(), bytes.end()), *expected);
+            ::FreeLibrary(module);
+        }
     }
 }
 

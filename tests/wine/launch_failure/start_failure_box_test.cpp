@@ -60,42 +60,43 @@ std::wstring ClassOf(HWND window) {
     return name;
 }
 
+struct BoxSearch {
+    DWORD pid;
+    HWND found;
+};
+
+BOOL CALLBACK CheckForBox(HWND window, LPARAM context) {
+    auto* search = reinterpret_cast<BoxSearch*>(context);
+    DWORD owner = 0;
+    ::GetWindowThreadProcessId(window, &owner);
+    if (owner == search->pid && ClassOf(window) == L"#32770" && ::IsWindowVisible(window)) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
 // The dialog box that process `pid` shows, if any.
 HWND FindBoxOf(DWORD pid) {
-    struct Search {
-        DWORD pid;
-        HWND found;
-    } search = {pid, nullptr};
-    ::EnumWindows(
-        [](HWND window, LPARAM context) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(context);
-            DWORD owner = 0;
-            ::GetWindowThreadProcessId(window, &owner);
-            if (owner == s->pid && ClassOf(window) == L"#32770" && ::IsWindowVisible(window)) {
-                s->found = window;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    BoxSearch search = {pid, nullptr};
+    ::EnumWindows(CheckForBox, reinterpret_cast<LPARAM>(&search));
     return search.found;
+}
+
+BOOL CALLBACK KeepLongestStaticText(HWND child, LPARAM context) {
+    auto* best = reinterpret_cast<std::wstring*>(context);
+    if (ClassOf(child) == L"Static") {
+        const std::wstring text = WindowText(child);
+        if (text.size() > best->size())
+            *best = text;
+    }
+    return TRUE;
 }
 
 // The box's message: the longest text of its static controls (the icon has none).
 std::wstring MessageOf(HWND box) {
     std::wstring longest;
-    ::EnumChildWindows(
-        box,
-        [](HWND child, LPARAM context) -> BOOL {
-            auto* best = reinterpret_cast<std::wstring*>(context);
-            if (ClassOf(child) == L"Static") {
-                const std::wstring text = WindowText(child);
-                if (text.size() > best->size())
-                    *best = text;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&longest));
+    ::EnumChildWindows(box, KeepLongestStaticText, reinterpret_cast<LPARAM>(&longest));
     return longest;
 }
 

@@ -27,8 +27,24 @@ TEST_F(Registration, RegisteringWritesEveryEntryWithTheDllsOwnPath) {
     const std::wstring dll = CopyOfDll(L"reg");
     ASSERT_EQ(CallExport(dll, "DllRegisterServer"), S_OK);
     ExpectRegistered(dll);
+    EXPECT_EQ(ReadValue(kApprovedKey, kClsid.c_str(), MachineRoot()), Sz(L"NivraShellExt"));
     // The explorer command's class is declared by the package, never by regsvr32.
     EXPECT_FALSE(KeyExists(L"CLSID\\" + Wide(kExplorerCommandClassId)));
+}
+
+// Exactly the script's entries, the opt-in and the Approved value come, and all of them go.
+TEST_F(Registration, UnregisteringLeavesTheMachineExactlyAsItWasBefore) {
+    const std::wstring dll = CopyOfDll(L"exact");
+    const RegistrySnapshot before = MachineSnapshot(0);
+    ASSERT_EQ(CallExport(dll, "DllRegisterServer"), S_OK);
+    const ValueSnapshot added = ChangedValues(before.values, MachineSnapshot(0).values);
+    // 12 of the handler's script, ContextMenuOptIn, the Approved value.
+    EXPECT_EQ(added.size(), 14u);
+    ASSERT_EQ(CallExport(dll, "DllUnregisterServer"), S_OK);
+    const RegistrySnapshot after = MachineSnapshot(0);
+    EXPECT_EQ(after.keys, before.keys);
+    EXPECT_EQ(after.values, before.values);
+    EXPECT_TRUE(KeyExists(kApprovedKey, MachineRoot())) << "the Approved key is never removed";
 }
 
 TEST_F(Registration, APathWithASingleQuoteIsRegisteredWithOneQuote) {
@@ -141,12 +157,22 @@ TEST_F(Registration, WithBothArchitecturesTheHandlerEntryStaysUntilBothAreUnregi
         const std::wstring& quoted;
         ~OtherUnregistered() { RunProgram(regsvr32, L"/s /u " + quoted); }
     };
+    const RegistrySnapshot before64 = MachineSnapshot(KEY_WOW64_64KEY);
+    const RegistrySnapshot before32 = MachineSnapshot(KEY_WOW64_32KEY);
+    auto approvedIn = [](REGSAM view) {
+        return ReadValue(kApprovedKey, kClsid.c_str(), MachineRoot(view)).has_value();
+    };
     for (const bool oursFirst : {true, false}) {
         SCOPED_TRACE(oursFirst ? "ours unregistered first" : "the other unregistered first");
         const OtherUnregistered cleanup{regsvr32, quoted};
         ASSERT_EQ(CallExport(NIVRA_DLL_PATH, "DllRegisterServer"), S_OK);
         ASSERT_EQ(RunProgram(regsvr32, L"/s " + quoted), 0);
         ASSERT_TRUE(ClassInView(KEY_WOW64_32KEY) && ClassInView(KEY_WOW64_64KEY));
+        // Each view has its own class, opt-in and Approved list (redirected, not shared); the
+        // program identifiers and the handler entry are read through the default view.
+        ExpectRegistered(NIVRA_DLL_PATH, kClasses64);
+        ExpectClassRegistered(other, kClasses32);
+        EXPECT_TRUE(approvedIn(KEY_WOW64_64KEY) && approvedIn(KEY_WOW64_32KEY));
         const auto unregisterOurs = [] {
             EXPECT_EQ(CallExport(NIVRA_DLL_PATH, "DllUnregisterServer"), S_OK);
         };
@@ -156,9 +182,17 @@ TEST_F(Registration, WithBothArchitecturesTheHandlerEntryStaysUntilBothAreUnregi
         oursFirst ? unregisterOurs() : unregisterOther();
         EXPECT_NE(ClassInView(KEY_WOW64_32KEY), ClassInView(KEY_WOW64_64KEY));
         EXPECT_EQ(ReadValue(kHandlerKey), Sz(kClsid));
+        EXPECT_EQ(approvedIn(KEY_WOW64_64KEY), ClassInView(KEY_WOW64_64KEY));
+        EXPECT_EQ(approvedIn(KEY_WOW64_32KEY), ClassInView(KEY_WOW64_32KEY));
         oursFirst ? unregisterOther() : unregisterOurs();
         EXPECT_FALSE(ClassInView(KEY_WOW64_32KEY) || ClassInView(KEY_WOW64_64KEY));
         ExpectUnregistered();
+        for (const auto& [view, before] : {std::pair{KEY_WOW64_64KEY, &before64},
+                                           std::pair{KEY_WOW64_32KEY, &before32}}) {
+            const RegistrySnapshot after = MachineSnapshot(view);
+            EXPECT_EQ(after.keys, before->keys) << "view " << view;
+            EXPECT_EQ(after.values, before->values) << "view " << view;
+        }
     }
 }
 

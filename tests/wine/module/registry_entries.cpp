@@ -12,13 +12,16 @@ namespace nivra::test {
 const std::wstring kClsid = L"{37653C37-DEDE-49F1-A788-4E46787130D9}";
 const std::wstring kClassKey = L"CLSID\\" + kClsid;
 const std::wstring kHandlerKey = L"*\\ShellEx\\ContextMenuHandlers\\NivraShellExt";
+const std::wstring kApprovedKey =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved";
 
 namespace {
 
 HKEY OpenForReading(const ClassesRoot& root, const std::wstring& key) {
     HKEY opened = nullptr;
     const std::wstring path = key.empty() ? root.path : root.Below(key);
-    if (::RegOpenKeyExW(root.key, path.empty() ? nullptr : path.c_str(), 0, KEY_READ, &opened) !=
+    if (::RegOpenKeyExW(root.key, path.empty() ? nullptr : path.c_str(), 0, KEY_READ | root.view,
+                        &opened) !=
         ERROR_SUCCESS) {
         return nullptr;
     }
@@ -27,7 +30,7 @@ HKEY OpenForReading(const ClassesRoot& root, const std::wstring& key) {
 
 // Walks every key below `key`, depth first, with its path relative to the root.
 template <class Visit>
-void Walk(HKEY key, const std::wstring& path, Visit& visit) {
+void Walk(HKEY key, const std::wstring& path, REGSAM view, Visit& visit) {
     visit(key, path);
     for (DWORD index = 0;; ++index) {
         wchar_t name[256];
@@ -37,9 +40,9 @@ void Walk(HKEY key, const std::wstring& path, Visit& visit) {
             break;
         }
         HKEY child = nullptr;
-        if (::RegOpenKeyExW(key, name, 0, KEY_READ, &child) != ERROR_SUCCESS)
+        if (::RegOpenKeyExW(key, name, 0, KEY_READ | view, &child) != ERROR_SUCCESS)
             continue;
-        Walk(child, path.empty() ? name : path + L"\\" + name, visit);
+        Walk(child, path.empty() ? name : path + L"\\" + name, view, visit);
         ::RegCloseKey(child);
     }
 }
@@ -80,6 +83,22 @@ std::optional<Value> ReadValue(const std::wstring& key, const wchar_t* name,
     return value;
 }
 
+void ExpectClassRegistered(const std::wstring& path, const ClassesRoot& root) {
+    auto read = [&](const std::wstring& key, const wchar_t* name = nullptr) {
+        return ReadValue(key, name, root);
+    };
+    EXPECT_EQ(read(kClassKey), Sz(L"NivraShellExt Class"));
+    EXPECT_EQ(read(kClassKey + L"\\ProgID"), Sz(L"NivraShellExtLib.NivraShellExt.1"));
+    EXPECT_EQ(read(kClassKey + L"\\VersionIndependentProgID"),
+              Sz(L"NivraShellExtLib.NivraShellExt"));
+    EXPECT_EQ(read(kClassKey + L"\\InprocServer32"), Sz(path));
+    EXPECT_EQ(read(kClassKey + L"\\InprocServer32", L"ThreadingModel"), Sz(L"Apartment"));
+    EXPECT_EQ(read(kClassKey + L"\\TypeLib"), Sz(L"{E451006E-80DB-4344-9EB2-83931605B560}"));
+    EXPECT_EQ(read(kClassKey, L"ContextMenuOptIn"), Sz(L""));
+    EXPECT_FALSE(KeyExists(kClassKey + L"\\Implemented Categories", root));
+    EXPECT_FALSE(KeyExists(kClassKey + L"\\Required Categories", root));
+}
+
 void ExpectRegistered(const std::wstring& path, const ClassesRoot& root) {
     auto read = [&](const std::wstring& key, const wchar_t* name = nullptr) {
         return ReadValue(key, name, root);
@@ -90,16 +109,8 @@ void ExpectRegistered(const std::wstring& path, const ClassesRoot& root) {
     EXPECT_EQ(read(L"NivraShellExtLib.NivraShellExt\\CLSID"), Sz(kClsid));
     EXPECT_EQ(read(L"NivraShellExtLib.NivraShellExt\\CurVer"),
               Sz(L"NivraShellExtLib.NivraShellExt.1"));
-    EXPECT_EQ(read(kClassKey), Sz(L"NivraShellExt Class"));
-    EXPECT_EQ(read(kClassKey + L"\\ProgID"), Sz(L"NivraShellExtLib.NivraShellExt.1"));
-    EXPECT_EQ(read(kClassKey + L"\\VersionIndependentProgID"),
-              Sz(L"NivraShellExtLib.NivraShellExt"));
-    EXPECT_EQ(read(kClassKey + L"\\InprocServer32"), Sz(path));
-    EXPECT_EQ(read(kClassKey + L"\\InprocServer32", L"ThreadingModel"), Sz(L"Apartment"));
-    EXPECT_EQ(read(kClassKey + L"\\TypeLib"), Sz(L"{E451006E-80DB-4344-9EB2-83931605B560}"));
     EXPECT_EQ(read(kHandlerKey), Sz(kClsid));
-    EXPECT_FALSE(KeyExists(kClassKey + L"\\Implemented Categories", root));
-    EXPECT_FALSE(KeyExists(kClassKey + L"\\Required Categories", root));
+    ExpectClassRegistered(path, root);
 }
 
 void ExpectUnregistered(const ClassesRoot& root) {
@@ -142,7 +153,7 @@ RegistrySnapshot Snapshot(const ClassesRoot& root, const std::wstring& subkey) {
                 type, std::string(data.begin(), data.begin() + bytes)};
         }
     };
-    Walk(top, subkey, visit);
+    Walk(top, subkey, root.view, visit);
     ::RegCloseKey(top);
     return snapshot;
 }
@@ -156,6 +167,13 @@ RegistrySnapshot EntriesSnapshot(const ClassesRoot& root) {
         all.keys.insert(one.keys.begin(), one.keys.end());
         all.values.insert(one.values.begin(), one.values.end());
     }
+    return all;
+}
+
+RegistrySnapshot MachineSnapshot(REGSAM view) {
+    RegistrySnapshot all = EntriesSnapshot(ClassesRoot{HKEY_CLASSES_ROOT, L"", view});
+    const RegistrySnapshot approved = Snapshot(MachineRoot(view), kApprovedKey);
+    all.values.insert(approved.values.begin(), approved.values.end());
     return all;
 }
 

@@ -25,10 +25,11 @@ inline Value Sz(const std::wstring& data) {
     return Value{REG_SZ, data};
 }
 
-// A classes root: a predefined key, or a subkey of one.
+// A classes root: a predefined key, or a subkey of one, in a registry view (0: the process's).
 struct ClassesRoot {
     HKEY key;
     std::wstring path;  // below `key`; empty for the key itself
+    REGSAM view = 0;
     std::wstring Below(const std::wstring& subkey) const {
         return path.empty() ? subkey : path + L"\\" + subkey;
     }
@@ -36,12 +37,24 @@ struct ClassesRoot {
 inline const ClassesRoot kMergedClasses{HKEY_CLASSES_ROOT, L""};
 inline const ClassesRoot kUserClasses{HKEY_CURRENT_USER, L"Software\\Classes"};
 inline const ClassesRoot kMachineClasses{HKEY_LOCAL_MACHINE, L"Software\\Classes"};
+// HKEY_CLASSES_ROOT in one registry view, as a program of that architecture reads it (Wine
+// keeps only the view's own keys under HKLM\Software\Wow6432Node\Classes).
+inline const ClassesRoot kClasses64{HKEY_CLASSES_ROOT, L"", KEY_WOW64_64KEY};
+inline const ClassesRoot kClasses32{HKEY_CLASSES_ROOT, L"", KEY_WOW64_32KEY};
+
+// The list of the "approved shell extensions only" policy, in a view of HKEY_LOCAL_MACHINE.
+extern const std::wstring kApprovedKey;
+inline ClassesRoot MachineRoot(REGSAM view = 0) {
+    return ClassesRoot{HKEY_LOCAL_MACHINE, L"", view};
+}
 
 bool KeyExists(const std::wstring& key, const ClassesRoot& root = kMergedClasses);
 std::optional<Value> ReadValue(const std::wstring& key, const wchar_t* name = nullptr,
                                const ClassesRoot& root = kMergedClasses);
 
-// Every entry of the handler's table, with `path` as its InprocServer32.
+// The class key's entries, with `path` as its InprocServer32, and its ContextMenuOptIn.
+void ExpectClassRegistered(const std::wstring& path, const ClassesRoot& root);
+// Those and the rest of the handler's table: its program identifiers and the handler entry.
 void ExpectRegistered(const std::wstring& path, const ClassesRoot& root = kMergedClasses);
 // No entry left; the shared parents stay.
 void ExpectUnregistered(const ClassesRoot& root = kMergedClasses);
@@ -58,6 +71,9 @@ RegistrySnapshot Snapshot(const ClassesRoot& root, const std::wstring& subkey = 
 // The same, of the keys that registration can touch alone: quick even over Wine's large
 // machine classes.
 RegistrySnapshot EntriesSnapshot(const ClassesRoot& root);
+// What registration can touch for the machine in `view`: the entries under HKEY_CLASSES_ROOT
+// (the user's classes hold none of them in these tests) and the Approved list's values.
+RegistrySnapshot MachineSnapshot(REGSAM view);
 // The values of `after` that are new or changed since `before`.
 ValueSnapshot ChangedValues(const ValueSnapshot& before, const ValueSnapshot& after);
 

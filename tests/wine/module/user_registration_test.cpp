@@ -80,29 +80,33 @@ class UserRegistration : public ::testing::Test {
 
 TEST_F(UserRegistration, Regsvr32WritesTheMachineEntriesUnderTheUsersClassesAndRemovesThem) {
     const std::wstring dll = CopyOfDll(L"user");
-    // What per-machine registration writes, as the reference. Wine's machine classes are
-    // large: each step walks them once.
-    const RegistrySnapshot machineBefore = Snapshot(kMachineClasses);
+    // What per-machine registration writes under the classes, as the reference: only the keys
+    // registration can touch are read (Wine's machine classes are large).
+    const RegistrySnapshot machineBefore = EntriesSnapshot(kMachineClasses);
     ASSERT_EQ(CallExport(dll, "DllRegisterServer"), S_OK);
     const ValueSnapshot machineEntries =
-        ChangedValues(machineBefore.values, Snapshot(kMachineClasses).values);
+        ChangedValues(machineBefore.values, EntriesSnapshot(kMachineClasses).values);
     ASSERT_EQ(CallExport(dll, "DllUnregisterServer"), S_OK);
-    ASSERT_GE(machineEntries.size(), 12u);
+    ASSERT_EQ(machineEntries.size(), 13u);  // the script's 12 and ContextMenuOptIn
 
-    const RegistrySnapshot userBefore = Snapshot(kUserClasses);
-    const RegistrySnapshot machine = Snapshot(kMachineClasses);
+    const RegistrySnapshot userBefore = EntriesSnapshot(kUserClasses);
+    const RegistrySnapshot machine = EntriesSnapshot(kMachineClasses);
+    const RegistrySnapshot approved = Snapshot(MachineRoot(), kApprovedKey);
 
     ASSERT_EQ(RunProgram(Regsvr32(), L"/s /n /i:user \"" + dll + L"\""), 0);
     ExpectRegistered(dll, kUserClasses);
-    EXPECT_EQ(ChangedValues(userBefore.values, Snapshot(kUserClasses).values), machineEntries);
-    RegistrySnapshot machineNow = Snapshot(kMachineClasses);
+    EXPECT_EQ(ChangedValues(userBefore.values, EntriesSnapshot(kUserClasses).values),
+              machineEntries);
+    RegistrySnapshot machineNow = EntriesSnapshot(kMachineClasses);
     EXPECT_EQ(machineNow.keys, machine.keys);
     EXPECT_EQ(machineNow.values, machine.values);
+    // Nothing for the machine: the policy admits per-user extensions without approval.
+    EXPECT_EQ(Snapshot(MachineRoot(), kApprovedKey).values, approved.values);
 
     ASSERT_EQ(RunProgram(Regsvr32(), L"/s /u /n /i:user \"" + dll + L"\""), 0);
     ExpectUnregistered(kUserClasses);
-    EXPECT_EQ(Snapshot(kUserClasses).values, userBefore.values);
-    machineNow = Snapshot(kMachineClasses);
+    EXPECT_EQ(EntriesSnapshot(kUserClasses).values, userBefore.values);
+    machineNow = EntriesSnapshot(kMachineClasses);
     EXPECT_EQ(machineNow.keys, machine.keys);
     EXPECT_EQ(machineNow.values, machine.values);
 }
