@@ -130,7 +130,7 @@ HRESULT UpdateHandlerRegistry(BOOL doRegister) noexcept {
     // The handler entry is shared with the other architecture's registry view: while that view
     // still registers the class, its command must not vanish with ours. (On 32-bit Windows
     // the view asked is our own, where the class has just gone.)
-    if (!doRegister && ViewRegistersClass(kOtherRegistryView, classId)) {
+    if (!doRegister && ViewRegistersClass(perUser, kOtherRegistryView, classId)) {
         const HRESULT restored = RestoreSharedHandlerEntry(classId);
         if (SUCCEEDED(hr))
             hr = restored;

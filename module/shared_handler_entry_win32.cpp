@@ -7,15 +7,16 @@ namespace nivra {
 
 namespace {
 constexpr int kClassIdUnits = 38;
-constexpr int kClassIdAt = 6;  // after "CLSID\"
+constexpr int kClassIdAt = 23;  // after "Software\Classes\CLSID\"
 }  // namespace
 
-bool ViewRegistersClass(REGSAM view, const wchar_t* classId) noexcept {
-    char16_t path[] = u"CLSID\\{00000000-0000-0000-0000-000000000000}\\InprocServer32";
+bool ViewRegistersClass(bool forUser, REGSAM view, const wchar_t* classId) noexcept {
+    char16_t path[] =
+        u"Software\\Classes\\CLSID\\{00000000-0000-0000-0000-000000000000}\\InprocServer32";
     for (int i = 0; i < kClassIdUnits; ++i)
         path[kClassIdAt + i] = classId[i];
     CRegistryKey key(Win32Registry());
-    return key.Open(kClassesRoot, path, kKeyRead | view) == kErrorSuccess;
+    return key.Open(forUser ? kCurrentUser : kLocalMachine, path, kKeyRead | view) == kErrorSuccess;
 }
 
 HRESULT RestoreSharedHandlerEntry(const wchar_t* classId) noexcept {

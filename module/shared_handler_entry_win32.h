@@ -16,8 +16,11 @@ inline constexpr REGSAM kOtherRegistryView = KEY_WOW64_64KEY;
 #endif
 
 // True when the class (`classId` in braces, 38 units) has its InprocServer32 key in `view` of
-// HKEY_CLASSES_ROOT, whatever the root currently stands for (it may be overridden).
-bool ViewRegistersClass(REGSAM view, const wchar_t* classId) noexcept;
+// the classes of one scope: the machine's (HKEY_LOCAL_MACHINE\Software\Classes) or, with
+// `forUser`, the user's (HKEY_CURRENT_USER\Software\Classes). Read there rather than through
+// HKEY_CLASSES_ROOT, which merges both scopes on Windows and which Wine's registry answers
+// from the machine's classes for another view even while it is overridden.
+bool ViewRegistersClass(bool forUser, REGSAM view, const wchar_t* classId) noexcept;
 
 // Writes the handler entry, with the class identifier (38 units) as its default value, under
 // HKEY_CLASSES_ROOT again; the registry's error as a result.

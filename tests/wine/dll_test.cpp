@@ -96,9 +96,9 @@ TEST(ShippedDll, CarriesTheRegistryScriptsAsLanguageNeutralBytes) {
         const wchar_t* file;
         std::size_t size;
     };
-    for (const Script& script : {Script{100, L"NivraShellExt.rgs", 596},
-                                 Script{101, L"cloud_files_opt_in.rgs", 0},
-                                 Script{102, L"approved_extension.rgs", 0}}) {
+    for (const Script& script :
+         {Script{100, L"NivraShellExt.rgs", 596}, Script{101, L"cloud_files_opt_in.rgs", 0},
+          Script{102, L"approved_extension.rgs", 0}}) {
         SCOPED_TRACE(Utf8(script.file));
         const auto expected = ReadFileBytes(std::wstring(NIVRA_RESOURCES_PATH) + script.file);
         ASSERT_TRUE(expected.has_value());

@@ -187,8 +187,8 @@ TEST_F(Registration, WithBothArchitecturesTheHandlerEntryStaysUntilBothAreUnregi
         oursFirst ? unregisterOther() : unregisterOurs();
         EXPECT_FALSE(ClassInView(KEY_WOW64_32KEY) || ClassInView(KEY_WOW64_64KEY));
         ExpectUnregistered();
-        for (const auto& [view, before] : {std::pair{KEY_WOW64_64KEY, &before64},
-                                           std::pair{KEY_WOW64_32KEY, &before32}}) {
+        for (const auto& [view, before] :
+             {std::pair{KEY_WOW64_64KEY, &before64}, std::pair{KEY_WOW64_32KEY, &before32}}) {
             const RegistrySnapshot after = MachineSnapshot(view);
             EXPECT_EQ(after.keys, before->keys) << "view " << view;
             EXPECT_EQ(after.values, before->values) << "view " << view;

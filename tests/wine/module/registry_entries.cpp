@@ -21,8 +21,7 @@ HKEY OpenForReading(const ClassesRoot& root, const std::wstring& key) {
     HKEY opened = nullptr;
     const std::wstring path = key.empty() ? root.path : root.Below(key);
     if (::RegOpenKeyExW(root.key, path.empty() ? nullptr : path.c_str(), 0, KEY_READ | root.view,
-                        &opened) !=
-        ERROR_SUCCESS) {
+                        &opened) != ERROR_SUCCESS) {
         return nullptr;
     }
     return opened;
