@@ -1,4 +1,4 @@
-#include "module/explorer_command_object_win32.h"
+#include "dll/explorer_command_object_win32.h"
 
 namespace nivra {
 

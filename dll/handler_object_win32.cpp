@@ -1,4 +1,4 @@
-#include "module/handler_object_win32.h"
+#include "dll/handler_object_win32.h"
 
 namespace nivra {
 

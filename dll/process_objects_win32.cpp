@@ -8,8 +8,8 @@
 //   5. g_module: lock count 0, class table not yet recorded.
 #include "module/class_factory_win32.h"
 #include "module/com_module_win32.h"
-#include "module/explorer_command_object_win32.h"
-#include "module/handler_object_win32.h"
+#include "dll/explorer_command_object_win32.h"
+#include "dll/handler_object_win32.h"
 #include "module/identifiers_win32.h"
 #include "module/registration_win32.h"
 
