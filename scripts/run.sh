@@ -57,7 +57,8 @@ build_tree "$build/wine-tests-$arch" "nivra_host nivra_standin" -DNIVRA_BUILD=wi
 stage=$build/run/app
 rm -rf "$build/run"
 mkdir -p "$stage/configuration"
-cp "$build/product-$arch/bin/NivraShellExt.dll" "$build/wine-tests-$arch/bin/Nivra.exe" "$stage/"
+dll_name=$(cat "$build/product-$arch/dll-name.txt")
+cp "$build/product-$arch/bin/$dll_name" "$build/wine-tests-$arch/bin/Nivra.exe" "$stage/"
 printf '[SetupSettings]\r\nosgi.nl=%s\r\n' "$lang" >"$stage/configuration/config.ini"
 if [ -z "$file" ]; then
   file="$build/run/Quarterly Report.pdf"
@@ -81,7 +82,7 @@ if [ $dpi != 96 ]; then
   bash "$root/scripts/wine-prefix.sh" "$prefix" $arch stop
   bash "$root/scripts/wine-prefix.sh" "$prefix" $arch
 fi
-dll=$(winpath "$stage/NivraShellExt.dll")
+dll=$(winpath "$stage/$dll_name")
 wine regsvr32 /s "$dll" || { echo "error: regsvr32 could not register $dll" >&2; exit 1; }
 echo "settings:     osgi.nl=$lang ($arch DLL$([ $winxp = yes ] && echo ', Windows XP'), display scale $scale %)"
 status=0

@@ -36,10 +36,10 @@ n=0
 for dll in "$@"; do
   n=$((n + 1))
   mkdir "$n"
-  cp "$dll" "$n/NivraShellExt.dll"
+  cp "$dll" "$n/input.dll"
   bash "$root/scripts/sign.sh" -pkcs12 signer.p12 -readpass password.txt \
-    -out "$n/signed.dll" "$n/NivraShellExt.dll" >/dev/null
-  cmp -s "$dll" "$n/NivraShellExt.dll" || fail "signing to -out changed its input $dll"
+    -out "$n/signed.dll" "$n/input.dll" >/dev/null
+  cmp -s "$dll" "$n/input.dll" || fail "signing to -out changed its input $dll"
   # Signing adds the signature and nothing else, so a release can be compared with a build.
   osslsigncode remove-signature -in "$n/signed.dll" -out "$n/unsigned.dll" >/dev/null
   cmp -s "$dll" "$n/unsigned.dll" || fail "signed $dll without its signature is not the DLL"
@@ -67,20 +67,21 @@ done
 # A wrong password fails and leaves nothing behind.
 echo wrong >wrong.txt
 ! bash "$root/scripts/sign.sh" -pkcs12 signer.p12 -readpass wrong.txt -out 1/never.dll \
-  1/NivraShellExt.dll >/dev/null 2>&1 || fail "signing with a wrong password succeeded"
+  1/input.dll >/dev/null 2>&1 || fail "signing with a wrong password succeeded"
 [ ! -e 1/never.dll ] && [ -z "$(ls -A 1 | grep '^\.signing')" ] || fail "a failed signing left files"
 
 # A folder as the output is refused, and nothing is left in it.
 mkdir outdir
 ! bash "$root/scripts/sign.sh" -pkcs12 signer.p12 -readpass password.txt -out outdir \
-  1/NivraShellExt.dll >/dev/null 2>&1 || fail "signing into a folder was reported as done"
+  1/input.dll >/dev/null 2>&1 || fail "signing into a folder was reported as done"
 [ -z "$(ls -A outdir)" ] || fail "signing into a folder left $(ls -A outdir)"
 
 # The signed DLL of this Wine's architecture registers and unregisters.
 mkdir loads
-cp "$native_dll" loads/NivraShellExt.dll
-bash "$root/scripts/sign.sh" -pkcs12 signer.p12 -readpass password.txt loads/NivraShellExt.dll >/dev/null
-winpath="Z:$(pwd)/loads/NivraShellExt.dll"
+name=$(basename "$native_dll")
+cp "$native_dll" "loads/$name"
+bash "$root/scripts/sign.sh" -pkcs12 signer.p12 -readpass password.txt "loads/$name" >/dev/null
+winpath="Z:$(pwd)/loads/$name"
 winpath=${winpath//\//\\}
 clsid='HKCR\CLSID\{37653C37-DEDE-49F1-A788-4E46787130D9}\InprocServer32'
 wine regsvr32 /s "$winpath" </dev/null || fail "the signed DLL does not register"

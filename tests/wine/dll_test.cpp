@@ -177,8 +177,10 @@ TEST(ShippedDll, CarriesTheBuildsVersionNumberAndItsNames) {
 
         EXPECT_EQ(VersionString(info, L"FileVersion"), NIVRA_VERSION);
         EXPECT_EQ(VersionString(info, L"ProductVersion"), NIVRA_VERSION);
-        EXPECT_EQ(VersionString(info, L"OriginalFilename"), L"NivraShellExt.dll");
-        EXPECT_EQ(VersionString(info, L"InternalName"), L"NivraShellExt");
+        // The build's own file name: NivraShellExt32.dll for the x86 DLL beside the x64 one.
+        const std::wstring name = dll.substr(dll.find_last_of(L'\\') + 1);
+        EXPECT_EQ(VersionString(info, L"OriginalFilename"), name);
+        EXPECT_EQ(VersionString(info, L"InternalName"), name.substr(0, name.size() - 4));
         EXPECT_EQ(VersionString(info, L"ProductName"), L"NivraShellExt");
         EXPECT_NE(VersionString(info, L"FileDescription").find(L"ADOC"), std::wstring::npos);
     }

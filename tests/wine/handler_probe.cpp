@@ -1,6 +1,6 @@
 // Runs one handler operation in a process of its own, so that each case gets a fresh language
 // decision and a module folder of its choosing (the tests copy this program around).
-// Every command goes through the NivraShellExt.dll beside the program, as a host would:
+// Every command goes through the copy of the DLL beside the program, as a host would:
 //   handler_probe strings OUT             menu text, newline, help text (UTF-16) into OUT
 //   handler_probe strings-edit OUT INI    the menu text, then again after INI says "en"
 //   handler_probe invoke OUT VERB FILE [noui|owner]
@@ -22,6 +22,7 @@
 #include "module/identifiers_win32.h"
 #include "module/shipped_dll.h"
 #include "probe_owner.h"
+#include "product_paths.h"
 #include "support/hdrop_data_object.h"
 #include "support/shell_items.h"
 #include "support/wine_files.h"
@@ -104,7 +105,7 @@ int wmain(int argc, wchar_t** argv) {
     const std::wstring command = argv[1];
     const std::wstring out = argv[2];
     // The shipped DLL beside this program, as a host would create the handler.
-    ShippedDll dll(ProgramFolder() + L"NivraShellExt.dll");
+    ShippedDll dll(ProgramFolder() + NIVRA_DLL_FILE_NAME);
     if (command == L"strings") {
         WriteUtf16(out, UiString(dll, kMenuTextId) + L"\n" + UiString(dll, kHelpTextId));
         return 0;

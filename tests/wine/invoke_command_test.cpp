@@ -25,7 +25,7 @@ Invocation Invoke(const std::wstring& verb, const std::wstring& file,
     Invocation run;
     run.folder = MakeTempFolder(L"invoke");
     CopyInto(ProgramFolder() + L"handler_probe.exe", run.folder, L"handler_probe.exe");
-    CopyInto(NIVRA_DLL_PATH, run.folder, L"NivraShellExt.dll");
+    CopyInto(NIVRA_DLL_PATH, run.folder, NIVRA_DLL_FILE_NAME);
     if (application == Application::kPresent)
         CopyInto(ProgramFolder() + L"Nivra.exe", run.folder, L"Nivra.exe");
     if (application == Application::kDirectory)

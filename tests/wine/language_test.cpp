@@ -18,7 +18,7 @@ const std::wstring kLithuanian =
 std::wstring ProbeFolder(const char* settings) {
     const std::wstring folder = MakeTempFolder(L"lang");
     CopyInto(ProgramFolder() + L"handler_probe.exe", folder, L"handler_probe.exe");
-    CopyInto(NIVRA_DLL_PATH, folder, L"NivraShellExt.dll");
+    CopyInto(NIVRA_DLL_PATH, folder, NIVRA_DLL_FILE_NAME);
     if (settings != nullptr) {
         ::CreateDirectoryW((folder + L"configuration").c_str(), nullptr);
         WriteUtf8File(folder + L"configuration\\config.ini", settings);

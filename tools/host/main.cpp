@@ -191,7 +191,7 @@ int RightClick(const std::wstring& file, const std::wstring& png, bool firstLeve
     std::wstring dllPath;
     if (!FindRegisteredHandler(classId, dllPath)) {
         return Fail("no NivraShellExt handler is registered for all files",
-                    "register it first: regsvr32 NivraShellExt.dll (scripts/run.sh does this)");
+                    "register the DLL first with regsvr32 (scripts/run.sh does this)");
     }
     if (firstLevel)
         return nivra::host::FirstLevelRightClick(dllPath, file, png);

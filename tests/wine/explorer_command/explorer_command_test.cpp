@@ -32,12 +32,12 @@ const wchar_t kLithuanianTip[] =
 struct InstalledDll {
     explicit InstalledDll(const char* language = "en", std::wstring where = L"")
         : folder(where.empty() ? MakeTempFolder(L"command") : where) {
-        CopyInto(NIVRA_DLL_PATH, folder, L"NivraShellExt.dll");
+        CopyInto(NIVRA_DLL_PATH, folder, NIVRA_DLL_FILE_NAME);
         CopyInto(ProgramFolder() + L"Nivra.exe", folder, L"Nivra.exe");
         ::CreateDirectoryW((folder + L"configuration").c_str(), nullptr);
         WriteUtf8File(folder + L"configuration\\config.ini",
                       std::string("[SetupSettings]\r\nosgi.nl=") + language + "\r\n");
-        dll = std::make_unique<ShippedDll>(folder + L"NivraShellExt.dll");
+        dll = std::make_unique<ShippedDll>(folder + NIVRA_DLL_FILE_NAME);
     }
 
     ComPtr<IClassFactory> Factory() const {
@@ -162,11 +162,11 @@ TEST_F(ExplorerCommand, TheIconIsTheMenuIconOfThisDllAtAnyPathLength) {
         ComPtr<IExplorerCommand> command = installed.NewCommand();
         ASSERT_NE(command.get(), nullptr);
         std::wstring location = TextOf(command, &IExplorerCommand::GetIcon);
-        EXPECT_EQ(location, installed.folder + L"NivraShellExt.dll,-101");
+        EXPECT_EQ(location, installed.folder + NIVRA_DLL_FILE_NAME + L",-101");
         // And it resolves as Explorer resolves it; the file part is the DLL's path.
         const int id = ::PathParseIconLocationW(location.data());
         EXPECT_EQ(id, -101);
-        EXPECT_EQ(location.c_str(), installed.folder + L"NivraShellExt.dll");
+        EXPECT_EQ(location.c_str(), installed.folder + NIVRA_DLL_FILE_NAME);
         // Wine's PrivateExtractIconsW gives up on a file name over MAX_PATH (it answers -1).
         if (location.size() >= MAX_PATH)
             continue;

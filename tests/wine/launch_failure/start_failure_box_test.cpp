@@ -173,7 +173,7 @@ std::wstring Hex(HRESULT hr) {
 std::wstring InstallWithout(Application application, const char* language) {
     const std::wstring folder = MakeTempFolder(L"start-failure");
     CopyInto(ProgramFolder() + L"handler_probe.exe", folder, L"handler_probe.exe");
-    CopyInto(NIVRA_DLL_PATH, folder, L"NivraShellExt.dll");
+    CopyInto(NIVRA_DLL_PATH, folder, NIVRA_DLL_FILE_NAME);
     ::CreateDirectoryW((folder + L"configuration").c_str(), nullptr);
     WriteUtf8File(folder + L"configuration\\config.ini",
                   std::string("[SetupSettings]\r\nosgi.nl=") + language + "\r\n");

@@ -183,10 +183,10 @@ TEST_F(Module, EightThreadsAskingAtOnceGetOneFactory) {
 
 TEST(ShippedHandler, StartsTheApplicationBesideTheDll) {
     const std::wstring folder = MakeTempFolder(L"module");
-    CopyInto(NIVRA_DLL_PATH, folder, L"NivraShellExt.dll");
+    CopyInto(NIVRA_DLL_PATH, folder, NIVRA_DLL_FILE_NAME);
     CopyInto(ProgramFolder() + L"Nivra.exe", folder, L"Nivra.exe");
     {
-        ShippedDll dll(folder + L"NivraShellExt.dll");
+        ShippedDll dll(folder + NIVRA_DLL_FILE_NAME);
         ASSERT_TRUE(dll.loaded());
         IShellExtInit* init = dll.NewHandler();
         ASSERT_NE(init, nullptr);

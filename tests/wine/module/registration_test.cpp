@@ -198,9 +198,9 @@ TEST_F(Registration, WithBothArchitecturesTheHandlerEntryStaysUntilBothAreUnregi
 
 TEST_F(Registration, TheComRuntimeFindsTheHandlerAndUnloadsItWhenReleased) {
     const std::wstring folder = MakeTempFolder(L"com");
-    CopyInto(NIVRA_DLL_PATH, folder, L"NivraShellExt.dll");
+    CopyInto(NIVRA_DLL_PATH, folder, NIVRA_DLL_FILE_NAME);
     CopyInto(ProgramFolder() + L"Nivra.exe", folder, L"Nivra.exe");
-    const std::wstring dll = folder + L"NivraShellExt.dll";
+    const std::wstring dll = folder + NIVRA_DLL_FILE_NAME;
     ASSERT_EQ(CallExport(dll, "DllRegisterServer"), S_OK);
 
     ASSERT_TRUE(SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));

@@ -188,13 +188,13 @@ ValueSnapshot ChangedValues(const ValueSnapshot& before, const ValueSnapshot& af
 
 std::wstring CopyOfDll(const std::wstring& folderHint) {
     const std::wstring folder = MakeTempFolder(folderHint);
-    CopyInto(NIVRA_DLL_PATH, folder, L"NivraShellExt.dll");
-    return folder + L"NivraShellExt.dll";
+    CopyInto(NIVRA_DLL_PATH, folder, NIVRA_DLL_FILE_NAME);
+    return folder + NIVRA_DLL_FILE_NAME;
 }
 
 std::wstring DllPathOfLength(std::size_t length) {
     std::wstring folder = MakeTempFolder(L"long");
-    const std::wstring name = L"\\NivraShellExt.dll";
+    const std::wstring name = std::wstring(L"\\") + NIVRA_DLL_FILE_NAME;
     while (folder.size() + name.size() < length) {
         const std::size_t room = length - folder.size() - name.size();
         const std::wstring part(room > 60 ? 60 : room, L'd');

@@ -64,10 +64,10 @@ void RightClickRepeatedly(const ShippedDll& dll, std::atomic<int>& ready, int th
 TEST(Concurrency, EightApartmentsRightClickingDuringTheFirstLanguageDecisionAllSeeLithuanian) {
     // A copy of its own, loaded once here, so the first text in this test makes the decision.
     const std::wstring folder = MakeTempFolder(L"stress-lang");
-    CopyInto(NIVRA_DLL_PATH, folder, L"NivraShellExt.dll");
+    CopyInto(NIVRA_DLL_PATH, folder, NIVRA_DLL_FILE_NAME);
     ::CreateDirectoryW((folder + L"configuration").c_str(), nullptr);
     WriteUtf8File(folder + L"configuration\\config.ini", "[SetupSettings]\r\nosgi.nl=lt\r\n");
-    ShippedDll dll(folder + L"NivraShellExt.dll");
+    ShippedDll dll(folder + NIVRA_DLL_FILE_NAME);
     ASSERT_TRUE(dll.loaded());
 
     constexpr int kThreads = 8;

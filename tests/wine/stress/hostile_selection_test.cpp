@@ -103,12 +103,12 @@ TEST_F(HostileSelection, APathOf32767CharactersIsKeptWholeAndOffered) {
 class StartedApplication : public ::testing::Test {
   protected:
     StartedApplication() : folder_(MakeTempFolder(L"stress-start")) {
-        CopyInto(NIVRA_DLL_PATH, folder_, L"NivraShellExt.dll");
+        CopyInto(NIVRA_DLL_PATH, folder_, NIVRA_DLL_FILE_NAME);
         CopyInto(ProgramFolder() + L"Nivra.exe", folder_, L"Nivra.exe");
     }
     // Chooses the command for `path`; returns InvokeCommand's answer.
     HRESULT Choose(const std::wstring& path, DWORD mask = 0) {
-        ShippedDll dll(folder_ + L"NivraShellExt.dll");
+        ShippedDll dll(folder_ + NIVRA_DLL_FILE_NAME);
         EXPECT_TRUE(dll.loaded());
         HandlerRefs handler(dll);
         if (!handler.ok())
