@@ -10,11 +10,15 @@ jobs=2
 bash "$root/scripts/setup.sh" || exit 1
 
 failures=()
-step() {  # step NAME COMMAND...: runs one step, remembers a failure, returns its status
-  local name=$1
+times=()
+started=$SECONDS
+step() {  # step NAME COMMAND...: runs one step, remembers a failure and its time, returns its status
+  local name=$1 from=$SECONDS status=0
   shift
   echo "== $name"
-  "$@" && return 0
+  "$@" || status=$?
+  times+=("$(printf '%5d s  %s' $((SECONDS - from)) "$name")")
+  [ $status -eq 0 ] && return 0
   failures+=("$name")
   return 1
 }
@@ -65,6 +69,9 @@ for arch in x64 x86; do
 done
 
 echo
+echo "== time of each stage"
+printf '%s\n' "${times[@]}"
+printf '%5d s  in all\n' $((SECONDS - started))
 if [ ${#failures[@]} -gt 0 ]; then
   echo "FAILED: ${failures[*]}"
   exit 1
