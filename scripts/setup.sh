@@ -18,7 +18,7 @@ have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok
 
 packages=(cmake g++ make clang libclang-rt-14-dev googletest libexpat1-dev
           g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 wine32:i386
-          openssl osslsigncode xvfb xauth)
+          openssl osslsigncode xvfb xauth wixl msitools)
 need=()
 for p in "${packages[@]}"; do have_pkg "$p" || need+=("$p"); done
 

@@ -1,0 +1,215 @@
+#!/usr/bin/env bash
+# The Windows Installer packages under Wine's msiexec, in a throwaway prefix: per machine the
+# registry equals what regsvr32 writes for the same DLLs (both views) and the host right-clicks
+# through what was installed; per user; CLASSICMENU=0; upgrade, downgrade refused, repair;
+# removal back to the export taken before; the tables hold no self-registration.
+# Usage: msi_test.sh WORK-DIR BUILD-DIR ARCH HOST.exe NIVRA.exe
+set -euo pipefail
+root=$(cd "$(dirname "$0")/../.." && pwd)
+work=$1 build=$2 arch=$3 host=$4 standin=$5
+clsid='{37653C37-DEDE-49F1-A788-4E46787130D9}'
+prefix=$work/prefix
+fail() { echo "FAIL: $*" >&2; exit 1; }
+wine() { "$root/scripts/wine-run.sh" "$prefix" "$arch" "$@" </dev/null; }
+winpath() { local p; p=$(realpath -m "$1"); echo "Z:${p//\//\\}"; }
+quiet() { wine "$@" >/dev/null 2>&1; }
+rm -rf "$work"
+mkdir -p "$work"
+cleanup() { bash "$root/scripts/wine-prefix.sh" "$prefix" "$arch" stop; }
+trap cleanup EXIT
+bash "$root/scripts/wine-prefix.sh" "$prefix" "$arch"
+
+echo "== packages"
+# Both packages of the product's version (the x64 run also tries the x86 one), one newer.
+NIVRA_BUILD_DIR=$build bash "$root/scripts/package-msi.sh" $([ "$arch" = x64 ] || echo --arch x86) \
+  --out "$work/1.0" >/dev/null
+NIVRA_BUILD_DIR=$build bash "$root/scripts/package-msi.sh" --arch "$arch" --out "$work/1.1" \
+  --version 1.0.1.0 >/dev/null
+old=$(ls "$work"/1.0/*-$arch.msi) new=$(ls "$work"/1.1/*-$arch.msi)
+[[ $(basename "$old") == NivraShellExt-*-$arch.msi ]] || fail "package named $(basename "$old")"
+size=$(stat -c %s "$old")
+echo "$(basename "$old"): $size bytes"
+[ "$arch" != x64 ] || [ "$size" -lt 307200 ] || fail "the x64 package is over 300 KB"
+tables=$(msiinfo tables "$old")
+! grep -qx SelfReg <<<"$tables" || [ -z "$(msiinfo export "$old" SelfReg | tail -n +4)" ] ||
+  fail "the package self-registers"
+actions=$(msiinfo export "$old" CustomAction | tail -n +4)
+! grep -qi 'regsvr32\|DllRegisterServer\|NivraShellExt' <<<"$actions" ||
+  fail "a custom action registers: $actions"
+# Whole outputs are searched, never piped into grep -q, which would end the writer early
+# (a failure under pipefail).
+properties=$(msiinfo export "$old" Property)
+grep -qP '^MSIRESTARTMANAGERCONTROL\tDisable' <<<"$properties" ||
+  fail "Restart Manager may close Explorer"
+
+# Real machines have other handlers and approved extensions beside ours; Wine's msi removes a
+# key its removal leaves empty, which would hide a removal of too much.
+quiet reg add 'HKCR\*\shellex\ContextMenuHandlers\Neighbour' /ve /d '{00000000-0000-0000-0000-000000000001}' /f
+quiet reg add 'HKLM\Software\Microsoft\Windows\CurrentVersion\Shell Extensions\Approved' /v '{00000000-0000-0000-0000-000000000001}' /d Neighbour /f
+if [ "$arch" = x64 ]; then
+  quiet reg add 'HKLM\Software\Microsoft\Windows\CurrentVersion\Shell Extensions\Approved' /v '{00000000-0000-0000-0000-000000000001}' /d Neighbour /f /reg:32
+  views=(64 32)
+else
+  views=(32)
+fi
+
+# What registration can touch, per view, as registry exports ("absent" for a missing key).
+keys=("HKLM\\Software\\Classes\\CLSID\\$clsid" 'HKLM\Software\Classes\NivraShellExtLib.NivraShellExt'
+      'HKLM\Software\Classes\NivraShellExtLib.NivraShellExt.1'
+      'HKLM\Software\Classes\*\ShellEx\ContextMenuHandlers'
+      'HKLM\Software\Microsoft\Windows\CurrentVersion\Shell Extensions\Approved'
+      "HKCU\\Software\\Classes\\CLSID\\$clsid" "HKCU\\Software\\Classes\\Wow6432Node\\CLSID\\$clsid"
+      'HKCU\Software\Classes\NivraShellExtLib.NivraShellExt'
+      'HKCU\Software\Classes\NivraShellExtLib.NivraShellExt.1'
+      'HKCU\Software\Classes\*\ShellEx\ContextMenuHandlers')
+state=("${keys[@]}" 'HKLM\Software\Nivra' 'HKCU\Software\Nivra')
+export_keys() {  # FILE KEY...: every key in every view, one after another
+  local file=$1 key view one
+  shift
+  : >"$file"
+  for key in "$@"; do
+    for view in "${views[@]}"; do
+      one=$work/one.reg
+      rm -f "$one"
+      echo "[$key /reg:$view]" >>"$file"
+      if wine reg export "$key" "$(winpath "$one")" /reg:$view /y >/dev/null 2>&1; then
+        iconv -f utf-16 -t utf-8 "$one" | tr -d '\r' | tail -n +2 >>"$file"
+      else
+        echo absent >>"$file"
+      fi
+    done
+  done
+}
+same() {  # A B WHAT
+  cmp -s "$1" "$2" || { diff "$1" "$2" | head -40; fail "$3"; }
+}
+dir=$prefix/drive_c/Program\ Files/Nivra
+files_in() { ls -A "$dir" 2>/dev/null || true; }
+timed() {  # LABEL COMMAND...: runs it, notes its time
+  local label=$1 from=$EPOCHREALTIME status=0
+  shift
+  "$@" || status=$?
+  awk -v a="$from" -v b="$EPOCHREALTIME" -v l="$label" 'BEGIN { printf "%-16s %5.1f s\n", l, b - a }' \
+    >>"$work/times.txt"
+  return $status
+}
+msiexec() {  # LABEL ARGS...: the status of msiexec
+  local label=$1
+  shift
+  timed "$label" wine msiexec "$@" /qn /l*v "$(winpath "$work/$label.log")" >/dev/null 2>&1
+}
+dll64=NivraShellExt.dll
+install_dir=C:\\Program\ Files\\Nivra
+export_keys "$work/before.reg" "${state[@]}"
+
+if [ "$arch" = x64 ]; then
+  echo "== the x86 package refuses 64-bit Windows, naming the x64 package"
+  status=0
+  msiexec x86-on-64 /i "$(winpath "$(ls "$work"/1.0/*-x86.msi)")" || status=$?
+  [ $status != 0 ] || fail "the x86 package installed on 64-bit Windows"
+  # Wine's log leaves out the message: read it where the refusal takes it from.
+  conditions=$(msiinfo export "$(ls "$work"/1.0/*-x86.msi)" LaunchCondition)
+  grep -q "install $(basename "$old")" <<<"$conditions" ||
+    fail "the refusal does not name $(basename "$old")"
+
+  echo "== signing"
+  openssl req -x509 -newkey rsa:2048 -nodes -keyout "$work/key.pem" -out "$work/cert.pem" -days 2 \
+    -subj "/CN=Nivra Test Signer" -addext extendedKeyUsage=codeSigning 2>/dev/null
+  echo password >"$work/pass.txt"
+  openssl pkcs12 -export -inkey "$work/key.pem" -in "$work/cert.pem" -out "$work/signer.p12" \
+    -passout file:"$work/pass.txt"
+  bash "$root/scripts/sign.sh" -pkcs12 "$work/signer.p12" -readpass "$work/pass.txt" \
+    -out "$work/signed.msi" "$old" >/dev/null
+  osslsigncode verify -in "$work/signed.msi" -CAfile "$work/cert.pem" >/dev/null 2>&1 ||
+    fail "the signed package does not verify"
+fi
+
+echo "== regsvr32, as the reference"
+mkdir -p "$dir"
+if [ "$arch" = x64 ]; then
+  cp "$build/product-x64/bin/NivraShellExt.dll" "$build/product-x86-NivraShellExt32/bin/NivraShellExt32.dll" "$dir/"
+  quiet regsvr32 /s "$install_dir\\NivraShellExt.dll" || fail "regsvr32 x64"
+  quiet 'C:\windows\syswow64\regsvr32.exe' /s "$install_dir\\NivraShellExt32.dll" || fail "regsvr32 x86"
+else
+  cp "$build/product-x86/bin/NivraShellExt.dll" "$dir/"
+  quiet regsvr32 /s "$install_dir\\NivraShellExt.dll" || fail "regsvr32"
+fi
+export_keys "$work/regsvr32.reg" "${keys[@]}"
+quiet regsvr32 /s /u "$install_dir\\NivraShellExt.dll"
+[ "$arch" != x64 ] || quiet 'C:\windows\syswow64\regsvr32.exe' /s /u "$install_dir\\NivraShellExt32.dll"
+rm -rf "$dir"
+
+echo "== per machine"
+msiexec install /i "$(winpath "$old")" || fail "install: exit $?"
+export_keys "$work/installed.reg" "${keys[@]}"
+same "$work/regsvr32.reg" "$work/installed.reg" "the package writes other entries than regsvr32"
+[ "$arch" = x86 ] || [ "$(files_in | tr '\n' ' ')" = "NivraShellExt.dll NivraShellExt32.dll " ] ||
+  fail "installed files: $(files_in)"
+# As Explorer finds it: the handler entry, the class's InprocServer32, a menu, the command.
+cp "$standin" "$dir/"
+printf '%%PDF-1.4\n' >"$work/report.pdf"
+out=$(wine "$host" "$(winpath "$work/report.pdf")" 2>&1 | tr -d '\r') || fail "host: $out"
+grep -q "^registered: *C:\\\\Program Files\\\\Nivra\\\\$dll64$" <<<"$out" || fail "registered: $out"
+grep -q '^menu item: *Add to &ADOC\.\.\.$' <<<"$out" || fail "no menu item: $out"
+grep -qF "application received: nivra -create \"$(winpath "$work/report.pdf")\"" <<<"$out" ||
+  fail "the application did not start: $out"
+rm -f "$dir/Nivra.exe" "$dir/Nivra.received.txt"
+
+echo "== repair"
+rm -f "$dir/$dll64"
+quiet reg delete 'HKLM\Software\Microsoft\Windows\CurrentVersion\Shell Extensions\Approved' /v "$clsid" /f
+# Wine's msiexec takes /f neither with a package nor with a product code: the same repair.
+msiexec repair /i "$(winpath "$old")" REINSTALL=ALL REINSTALLMODE=amus || fail "repair: exit $?"
+[ -f "$dir/$dll64" ] || fail "repair did not bring the DLL back"
+export_keys "$work/repaired.reg" "${keys[@]}"
+same "$work/installed.reg" "$work/repaired.reg" "repair did not bring the entries back"
+
+echo "== upgrade 1.0.0.0 -> 1.0.1.0, downgrade refused"
+msiexec upgrade /i "$(winpath "$new")" || fail "upgrade: exit $?"
+version_of() { strings -el "$dir/$dll64" | grep -x '[0-9.]*' | head -1; }
+[ "$(version_of)" = 1.0.1.0 ] || fail "the DLL was not replaced: $(version_of)"
+uninstall='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
+products=$(wine reg query "$uninstall" /s 2>/dev/null | tr -d '\r')
+[ "$(grep -c 'Nivra ADOC' <<<"$products")" = 1 ] ||
+  fail "not exactly one product installed after the upgrade"
+status=0
+msiexec downgrade /i "$(winpath "$old")" || status=$?
+[ $status != 0 ] || fail "an older package installed over a newer one"
+[ "$(version_of)" = 1.0.1.0 ] || fail "the refused downgrade changed the DLL"
+
+echo "== removal"
+msiexec remove /x "$(winpath "$new")" || fail "removal: exit $?"
+export_keys "$work/removed.reg" "${state[@]}"
+same "$work/before.reg" "$work/removed.reg" "removal did not leave the registry as it was"
+[ -z "$(files_in)" ] || fail "files left: $(files_in)"
+
+if [ "$arch" = x64 ]; then
+  echo "== CLASSICMENU=0 (Windows 11 with the package)"
+  msiexec classic0 /i "$(winpath "$old")" CLASSICMENU=0 || fail "install: exit $?"
+  [ -f "$dir/NivraShellExt.dll" ] || fail "CLASSICMENU=0 left out the x64 DLL"
+  ! quiet reg query "HKCR\\CLSID\\$clsid" /reg:64 || fail "CLASSICMENU=0 registered the x64 class"
+  quiet reg query "HKCR\\CLSID\\$clsid" /reg:32 || fail "CLASSICMENU=0 left out the x86 class"
+  msiexec classic0-repair /i "$(winpath "$old")" REINSTALL=ALL REINSTALLMODE=amus
+  ! quiet reg query "HKCR\\CLSID\\$clsid" /reg:64 || fail "repair forgot CLASSICMENU=0"
+  msiexec classic0-remove /x "$(winpath "$old")" || fail "removal: exit $?"
+  export_keys "$work/removed0.reg" "${state[@]}"
+  same "$work/before.reg" "$work/removed0.reg" "removal after CLASSICMENU=0 left entries"
+fi
+
+echo "== per user"
+# Wine's msiexec installs per user only with ALLUSERS empty (MSIINSTALLPERUSER is ignored).
+export_keys "$work/machine-before.reg" "${keys[@]:0:5}" 'HKLM\Software\Nivra'
+msiexec user /i "$(winpath "$old")" ALLUSERS= || fail "per-user install: exit $?"
+export_keys "$work/machine-user.reg" "${keys[@]:0:5}" 'HKLM\Software\Nivra'
+same "$work/machine-before.reg" "$work/machine-user.reg" "per-user install wrote for the machine"
+user_dll=$(wine reg query "HKCU\\Software\\Classes\\CLSID\\$clsid\\InprocServer32" /ve 2>/dev/null | tr -d '\r')
+grep -qi "$dll64" <<<"$user_dll" || fail "no per-user class: $user_dll"
+quiet reg query 'HKCU\Software\Classes\*\ShellEx\ContextMenuHandlers\NivraShellExt' ||
+  fail "no per-user handler entry"
+msiexec user-remove /x "$(winpath "$old")" || fail "per-user removal: exit $?"
+export_keys "$work/removed-user.reg" "${state[@]}"
+same "$work/before.reg" "$work/removed-user.reg" "per-user removal did not leave the registry as it was"
+
+echo "== times"
+cat "$work/times.txt"
+echo "msi $arch: registry equal to regsvr32's, right-click, repair, upgrade, downgrade refused, removal, per user"
