@@ -18,14 +18,23 @@ std::uint32_t ReadOwnModuleFileName(void*, char16_t* buffer, std::uint32_t capac
     return ::GetModuleFileNameW(g_baseModule.m_hInst, AsWide(buffer), capacity);
 }
 
-HResult ReadLanguageSetting(void*, char16_t* value) {
-    WideString directory;
-    NV_RETURN_IF_FAILED(GetModuleDirectory(directory));
+// The setting as a copy of this library in `directory` reads it.
+HResult ReadSettingIn(const WideString& directory, char16_t* value) {
     WideString path;
     NV_RETURN_IF_FAILED(BuildSettingsPath(directory, path));
     ::GetPrivateProfileStringW(AsWide(kSettingsSection), AsWide(kSettingsKey), L"", AsWide(value),
                                kSettingValueCapacity, AsWide(path.Text()));
     return kOk;
+}
+
+HResult ReadLanguageSetting(void*, char16_t* value) {
+    WideString directory;
+    NV_RETURN_IF_FAILED(GetModuleDirectory(directory));
+    return ReadSettingIn(directory, value);
+}
+
+HResult ReadLanguageSettingIn(void* directory, char16_t* value) {
+    return ReadSettingIn(*static_cast<const WideString*>(directory), value);
 }
 
 // The deciding thread is reading a small file; a short sleep beats spinning on a busy core.
@@ -64,6 +73,13 @@ HResult LoadStringInLanguage(HMODULE module, UINT id, WORD language, WideString&
     NV_RETURN_IF_FAILED(found.SetLength(count));
     text = static_cast<WideString&&>(found);
     return S_OK;
+}
+
+std::int32_t DecideLanguageIn(const WideString& directory) noexcept {
+    std::int32_t decided = kLanguageUndecided;
+    const LanguageSettingSource source = {ReadLanguageSettingIn, WaitForLanguageDecision,
+                                          const_cast<WideString*>(&directory)};
+    return DecideUiLanguage(&decided, source);
 }
 
 HResult LoadUiString(UINT id, WideString& text) noexcept {

@@ -27,6 +27,10 @@ extern std::int32_t g_uiLangId;
 // Fails only with E_OUTOFMEMORY.
 [[nodiscard]] HResult GetModuleDirectory(WideString& directory) noexcept;
 
+// The interface language (1033 or 1063) that a copy of this library in `directory` (ending in
+// a backslash) decides, from the settings beside it, as LoadUiString decides it.
+std::int32_t DecideLanguageIn(const WideString& directory) noexcept;
+
 // String `id` of `module` in exactly `language`: S_OK with the text, S_FALSE when there is none
 // (`text` untouched), E_OUTOFMEMORY.
 [[nodiscard]] HResult LoadStringInLanguage(HMODULE module, UINT id, WORD language,

@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# Fails when a DLL imports anything but the system DLLs that every Windows has: Explorer
-# could not load one that needs a mingw runtime DLL.
+# Fails when a DLL or program imports anything but the system DLLs that every Windows has:
+# Explorer could not load one that needs a mingw runtime DLL. The check program may also read
+# version resources (version.dll).
 set -eu
-allowed='^(kernel32|user32|gdi32|shell32|ole32|oleaut32|advapi32|msvcrt)\.dll$'
 status=0
 for dll in "$@"; do
+  allowed='^(kernel32|user32|gdi32|shell32|ole32|oleaut32|advapi32|msvcrt)\.dll$'
+  [[ $dll != *.exe ]] || allowed='^(kernel32|user32|gdi32|shell32|ole32|oleaut32|advapi32|msvcrt|version)\.dll$'
   dump=$(i686-w64-mingw32-objdump -p "$dll" 2>/dev/null) ||
     dump=$(x86_64-w64-mingw32-objdump -p "$dll")
   imports=$(awk '/DLL Name:/ {print tolower($3)}' <<<"$dump")

@@ -9,13 +9,13 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 first=$(cd "$1" && pwd) toolchain=$2
 second=$first-again
 shopt -s nullglob
-built=("$first"/bin/*.dll)
+built=("$first"/bin/*.dll "$first"/bin/*.exe)
 [ ${#built[@]} -gt 0 ] || { echo "no DLL in $first/bin" >&2; exit 1; }
 
 cmake -S "$root" -B "$second" -DCMAKE_BUILD_TYPE=Release -DNIVRA_BUILD=product \
   -DCMAKE_TOOLCHAIN_FILE="$toolchain" >"$second.configure.log" 2>&1 ||
   { cat "$second.configure.log"; exit 1; }
-rm -f "$second"/bin/*.dll
+rm -f "$second"/bin/*.dll "$second"/bin/*.exe
 cmake --build "$second" -j 2 >"$second.build.log" 2>&1 || { tail -40 "$second.build.log"; exit 1; }
 
 status=0 checked=()
