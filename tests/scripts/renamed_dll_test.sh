@@ -21,7 +21,8 @@ cmake --build "$product" -j 2 >"$product.build.log" 2>&1 || { tail -30 "$product
 
 dll=$product/bin/$name.dll
 [ -f "$dll" ] || fail "no $name.dll in $product/bin"
-[ "$(ls "$product/bin")" = "$name.dll" ] || fail "$product/bin holds $(ls "$product/bin")"
+dlls=$(cd "$product/bin" && ls -- *.dll)
+[ "$dlls" = "$name.dll" ] || fail "$product/bin holds the DLLs $dlls"
 [ "$(cat "$product/dll-name.txt")" = "$name.dll" ] || fail "dll-name.txt says $(cat "$product/dll-name.txt")"
 # Read whole before searching: grep -q would close the pipe early under pipefail.
 headers=$("$triple-w64-mingw32-objdump" -p "$dll")
