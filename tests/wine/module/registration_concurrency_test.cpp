@@ -10,42 +10,12 @@
 #include <thread>
 #include <vector>
 
+#include "module/registration_exports.h"
 #include "module/registry_entries.h"
 #include "support/wine_files.h"
 
 namespace nivra::test {
 namespace {
-
-class RegistrationExports {
-  public:
-    explicit RegistrationExports(const std::wstring& path) : module_(::LoadLibraryW(path.c_str())) {
-        if (module_ == nullptr)
-            return;
-        install_ = reinterpret_cast<HRESULT(WINAPI*)(BOOL, LPCWSTR)>(
-            reinterpret_cast<void*>(::GetProcAddress(module_, "DllInstall")));
-        register_ = reinterpret_cast<HRESULT(WINAPI*)()>(
-            reinterpret_cast<void*>(::GetProcAddress(module_, "DllRegisterServer")));
-        unregister_ = reinterpret_cast<HRESULT(WINAPI*)()>(
-            reinterpret_cast<void*>(::GetProcAddress(module_, "DllUnregisterServer")));
-    }
-    ~RegistrationExports() {
-        if (module_ != nullptr)
-            ::FreeLibrary(module_);
-    }
-    RegistrationExports(const RegistrationExports&) = delete;
-    RegistrationExports& operator=(const RegistrationExports&) = delete;
-
-    bool loaded() const { return install_ && register_ && unregister_; }
-    HRESULT Install(BOOL install) const { return install_(install, L"user"); }
-    HRESULT Register() const { return register_(); }
-    HRESULT Unregister() const { return unregister_(); }
-
-  private:
-    HMODULE module_;
-    HRESULT(WINAPI* install_)(BOOL, LPCWSTR) = nullptr;
-    HRESULT(WINAPI* register_)() = nullptr;
-    HRESULT(WINAPI* unregister_)() = nullptr;
-};
 
 TEST(ConcurrentRegistration, ThreadsMixingTheThreeCallsLeaveWhatTheCallsInSequenceLeave) {
     const std::wstring path = CopyOfDll(L"concurrent");
@@ -54,8 +24,8 @@ TEST(ConcurrentRegistration, ThreadsMixingTheThreeCallsLeaveWhatTheCallsInSequen
 
     // In sequence: registered for the machine, registered and removed again for the user.
     ASSERT_EQ(dll.Register(), S_OK);
-    ASSERT_EQ(dll.Install(TRUE), S_OK);
-    ASSERT_EQ(dll.Install(FALSE), S_OK);
+    ASSERT_EQ(dll.Install(TRUE, L"user"), S_OK);
+    ASSERT_EQ(dll.Install(FALSE, L"user"), S_OK);
     const RegistrySnapshot machine = EntriesSnapshot(kMachineClasses);
     const RegistrySnapshot user = EntriesSnapshot(kUserClasses);
     ASSERT_FALSE(machine.values.empty());
@@ -72,8 +42,8 @@ TEST(ConcurrentRegistration, ThreadsMixingTheThreeCallsLeaveWhatTheCallsInSequen
     for (int t = 0; t < 2; ++t) {
         threads.emplace_back([&] {
             for (int i = 0; i < kRounds; ++i) {
-                count(dll.Install(TRUE));
-                count(dll.Install(FALSE));
+                count(dll.Install(TRUE, L"user"));
+                count(dll.Install(FALSE, L"user"));
             }
         });
     }

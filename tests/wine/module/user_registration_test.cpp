@@ -9,6 +9,7 @@
 
 #include <string>
 
+#include "module/registration_exports.h"
 #include "module/registry_entries.h"
 #include "module/shipped_dll.h"
 #include "product_paths.h"
@@ -17,34 +18,6 @@
 
 namespace nivra::test {
 namespace {
-
-using InstallFunction = HRESULT(WINAPI*)(BOOL, LPCWSTR);
-
-// The DLL loaded in this process, with its DllInstall.
-class LoadedDll {
-  public:
-    explicit LoadedDll(const std::wstring& path) : module_(::LoadLibraryW(path.c_str())) {
-        if (module_ != nullptr) {
-            install_ = reinterpret_cast<InstallFunction>(
-                reinterpret_cast<void*>(::GetProcAddress(module_, "DllInstall")));
-        }
-    }
-    ~LoadedDll() {
-        if (module_ != nullptr)
-            ::FreeLibrary(module_);
-    }
-    LoadedDll(const LoadedDll&) = delete;
-    LoadedDll& operator=(const LoadedDll&) = delete;
-
-    bool loaded() const { return install_ != nullptr; }
-    HRESULT Install(BOOL install, const wchar_t* commandLine) const {
-        return install_(install, commandLine);
-    }
-
-  private:
-    HMODULE module_;
-    InstallFunction install_ = nullptr;
-};
 
 std::wstring Regsvr32() {
     wchar_t system[MAX_PATH];
@@ -71,7 +44,7 @@ bool ClassesRootIsTheDefault() {
 class UserRegistration : public ::testing::Test {
   protected:
     void TearDown() override {
-        LoadedDll dll(NIVRA_DLL_PATH);
+        RegistrationExports dll(NIVRA_DLL_PATH);
         if (dll.loaded())
             dll.Install(FALSE, L"user");
         CallExport(NIVRA_DLL_PATH, "DllUnregisterServer");
@@ -144,7 +117,7 @@ TEST_F(UserRegistration, TheHandlerIsFoundAndCreatedThroughTheUsersClassesAlone)
 // "user" in any letter case; nothing else, and a refused call writes nothing.
 TEST_F(UserRegistration, OnlyTheUserCommandLineIsTakenAndTheRootIsRestoredAfterEveryCall) {
     const std::wstring path = CopyOfDll(L"user commands");
-    LoadedDll dll(path);
+    RegistrationExports dll(path);
     ASSERT_TRUE(dll.loaded());
     const ValueSnapshot userBefore = Snapshot(kUserClasses).values;
     for (const wchar_t* refused : {static_cast<const wchar_t*>(nullptr), L"", L"machine", L"user ",
@@ -170,7 +143,7 @@ TEST_F(UserRegistration, OnlyTheUserCommandLineIsTakenAndTheRootIsRestoredAfterE
 TEST_F(UserRegistration, AFailedRegistrationStillRestoresTheClassesRoot) {
     const std::wstring full = DllPathOfLength(260);
     ASSERT_EQ(full.size(), 260u);
-    LoadedDll dll(full);
+    RegistrationExports dll(full);
     if (!dll.loaded())
         GTEST_SKIP() << "Wine cannot load a DLL from a 260-unit path";
     EXPECT_EQ(dll.Install(TRUE, L"user"), HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER));
