@@ -246,9 +246,11 @@ HRESULT CheckPackage(CheckReport& report, const System& system) noexcept {
 
 // Which NivraShellExt DLLs running Explorer processes have loaded.
 HRESULT CheckExplorer(CheckReport& report, const Registration& effective) noexcept {
-    const UniqueHandle processes(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    if (processes.get() == INVALID_HANDLE_VALUE)
+    // A failed snapshot is INVALID_HANDLE_VALUE, which no owner may close.
+    const HANDLE list = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (list == INVALID_HANDLE_VALUE)
         return Say(report, FindingKind::kNote, {L"cannot list the running programs"});
+    const UniqueHandle processes(list);
     PROCESSENTRY32W process = {};
     process.dwSize = sizeof(process);
     bool explorer = false;

@@ -83,16 +83,12 @@ bool FileExists(const WideString& path) noexcept {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
-namespace {
-using UniqueFile = UniqueAny<traits::NullInvalid<HANDLE, ::CloseHandle>>;
-}  // namespace
-
 WORD MachineOf(const WideString& path) noexcept {
     const HANDLE opened = ::CreateFileW(AsWide(path.Text()), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                         OPEN_EXISTING, 0, nullptr);
     if (opened == INVALID_HANDLE_VALUE)
         return 0;
-    const UniqueFile file(opened);
+    const UniqueHandle file(opened);
     IMAGE_DOS_HEADER dos = {};
     DWORD read = 0;
     if (!::ReadFile(file.get(), &dos, sizeof(dos), &read, nullptr) || read != sizeof(dos) ||
