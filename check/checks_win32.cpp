@@ -46,7 +46,6 @@ struct Registration {
     bool present = false;  // the class's InprocServer32 names a file
     bool user = false;
     REGSAM view = 0;
-    const wchar_t* viewName = L"";
     WideString dll;
 };
 
@@ -96,7 +95,6 @@ HRESULT ReadRegistration(CheckReport& report, bool user, REGSAM view, const wcha
                          Registration& found) noexcept {
     found.user = user;
     found.view = view;
-    found.viewName = viewName;
     const HKEY root = ScopeRoot(user);
     // The 32-bit view is read where 64-bit Windows keeps it, for either scope.
     const bool wow = view == KEY_WOW64_32KEY;
