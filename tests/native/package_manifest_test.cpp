@@ -224,7 +224,9 @@ TEST_F(PackageManifest, TheVerbAndTheServedClassAreTheExplorerCommandInTheShippe
     EXPECT_TRUE(std::regex_match(doc_.Attribute(verb, "Id"), std::regex("[A-Za-z0-9]{3,64}")));
 
     // Both extensions belong to the one application, the full-trust Nivra.exe beside the DLL,
-    // which gets its identity from an x64 package with external content.
+    // which gets its identity from a package with external content. The package holds no code:
+    // neutral, one signed package for x64 and ARM64 Windows, the DLL being the external
+    // location's.
     const std::string extensions = "Package/Applications/Application/Extensions/";
     ASSERT_EQ(doc_.Path(&server_class),
               extensions + "com:Extension/com:ComServer/com:SurrogateServer/com:Class");
@@ -242,7 +244,7 @@ TEST_F(PackageManifest, TheVerbAndTheServedClassAreTheExplorerCommandInTheShippe
     EXPECT_EQ(doc_.Attribute(application, Q(kUap10, "RuntimeBehavior")), "win32App");
     const auto identity = doc_.All(Q(kFoundation, "Identity"));
     ASSERT_EQ(identity.size(), 1u);
-    EXPECT_EQ(doc_.Attribute(*identity[0], "ProcessorArchitecture"), "x64");
+    EXPECT_EQ(doc_.Attribute(*identity[0], "ProcessorArchitecture"), "neutral");
     const auto external = doc_.All(Q(kUap10, "AllowExternalContent"));
     ASSERT_EQ(external.size(), 1u);
     EXPECT_EQ(external[0]->text, "true");
