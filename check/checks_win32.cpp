@@ -2,27 +2,55 @@
 
 #include <tlhelp32.h>
 
+#include <cstddef>
+
 #include "check/readers_win32.h"
+#include "check/verdicts.h"
 #include "common/text_win32.h"
 #include "common/unique_any_win32.h"
 #include "handler/launch_command.h"
 #include "handler/ui_language.h"
 #include "handler/ui_strings_win32.h"
+#include "module/class_ids.h"
 
 namespace nivra {
 
 namespace {
 
-constexpr wchar_t kClassId[] = L"{37653C37-DEDE-49F1-A788-4E46787130D9}";
-constexpr wchar_t kCommandClassId[] = L"{18180415-7FC1-4CF5-903C-8D1556234590}";
-constexpr wchar_t kClassKey[] = L"Software\\Classes\\CLSID\\{37653C37-DEDE-49F1-A788-4E46787130D9}";
-constexpr wchar_t kServerKey[] =
-    L"Software\\Classes\\CLSID\\{37653C37-DEDE-49F1-A788-4E46787130D9}\\InprocServer32";
-constexpr wchar_t kClassKey32[] =
-    L"Software\\Classes\\Wow6432Node\\CLSID\\{37653C37-DEDE-49F1-A788-4E46787130D9}";
-constexpr wchar_t kServerKey32[] =
-    L"Software\\Classes\\Wow6432Node\\CLSID\\{37653C37-DEDE-49F1-A788-4E46787130D9}"
-    L"\\InprocServer32";
+// Wide text joined from narrow pieces at compile time: the class identifiers are spelled once,
+// in module/class_ids.h, for the DLL and this program alike.
+template <std::size_t N>
+struct WideText {
+    wchar_t text[N] = {};
+};
+
+template <std::size_t... N>
+constexpr WideText<(N + ...) - sizeof...(N) + 1> Join(const char (&... pieces)[N]) noexcept {
+    WideText<(N + ...) - sizeof...(N) + 1> joined;
+    std::size_t at = 0;
+    const auto append = [&](const char* piece) {
+        while (*piece != '\0')
+            joined.text[at++] = static_cast<wchar_t>(*piece++);
+    };
+    (append(pieces), ...);
+    return joined;
+}
+
+constexpr auto kClassIdText = Join(kHandlerClassId);
+constexpr auto kClassKeyText = Join("Software\\Classes\\CLSID\\", kHandlerClassId);
+constexpr auto kServerKeyText =
+    Join("Software\\Classes\\CLSID\\", kHandlerClassId, "\\InprocServer32");
+constexpr auto kClassKey32Text = Join("Software\\Classes\\Wow6432Node\\CLSID\\", kHandlerClassId);
+constexpr auto kServerKey32Text =
+    Join("Software\\Classes\\Wow6432Node\\CLSID\\", kHandlerClassId, "\\InprocServer32");
+constexpr auto kCommandIndexText = Join("PackagedCom\\ClassIndex\\", kExplorerCommandClassId);
+constexpr const wchar_t* kClassId = kClassIdText.text;
+constexpr const wchar_t* kClassKey = kClassKeyText.text;
+constexpr const wchar_t* kServerKey = kServerKeyText.text;
+constexpr const wchar_t* kClassKey32 = kClassKey32Text.text;
+constexpr const wchar_t* kServerKey32 = kServerKey32Text.text;
+// Where a package registered for this user lists the explorer command's class.
+constexpr const wchar_t* kCommandIndex = kCommandIndexText.text;
 constexpr wchar_t kHandlerKey[] =
     L"Software\\Classes\\*\\ShellEx\\ContextMenuHandlers\\NivraShellExt";
 constexpr wchar_t kApprovedKey[] =
@@ -34,11 +62,17 @@ constexpr wchar_t kPolicyKey[] =
 // The Windows 11 menu's class: a per-user InprocServer32 under it restores the old menu.
 constexpr wchar_t kNewMenuOverride[] =
     L"Software\\Classes\\CLSID\\{86ca1aa0-34aa-4e8b-a509-50c905bae2a2}\\InprocServer32";
+// The packages provisioned for every user of the machine, one subkey per package full name
+// with the path of its manifest in `Path`; Windows registers them for each user at sign-in.
+// Readable without administrator rights.
+constexpr wchar_t kProvisionedKey[] =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Appx\\AppxAllUserStore\\Applications";
 constexpr DWORD kFirstLevelBuild = 22000;
 
 struct System {
     DWORD major = 0, minor = 0, build = 0;
-    bool is64 = false;
+    Machine machine = Machine::kX86;
+    bool is64 = false;  // x64 or ARM64: Explorer reads the 64-bit registry view
     bool oldMenuRestored = false;
 };
 
@@ -68,16 +102,27 @@ HRESULT CheckWindows(CheckReport& report, System& system) noexcept {
     system.major = version.dwMajorVersion;
     system.minor = version.dwMinorVersion;
     system.build = version.dwBuildNumber;
+    // IsWow64Process2 (Windows 10 1709 and later) names ARM64 even to this program when it runs
+    // emulated as x64 or x86 there; GetNativeSystemInfo would say x64 to an emulated x64 one.
+    using IsWow64Process2Function = BOOL(WINAPI*)(HANDLE, USHORT*, USHORT*);
+    const auto isWow64Process2 =
+        reinterpret_cast<IsWow64Process2Function>(reinterpret_cast<void (*)()>(
+            ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "IsWow64Process2")));
+    USHORT processMachine = 0, nativeMachine = 0;
+    const bool answered = isWow64Process2 != nullptr &&
+                          isWow64Process2(::GetCurrentProcess(), &processMachine, &nativeMachine);
     SYSTEM_INFO info = {};
     ::GetNativeSystemInfo(&info);
-    system.is64 = info.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_AMD64 ||
-                  info.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_ARM64;
-    NV_RETURN_IF_FAILED(
-        Say(report, FindingKind::kNote,
-            {L"Windows ", system.major, L".", system.minor, L" build ", system.build,
-             system.is64 ? L", 64-bit: Explorer is 64-bit and loads "
-                           L"the DLL of the 64-bit registry view"
-                         : L", 32-bit: Explorer is 32-bit"}));
+    system.machine = WindowsMachine(answered, nativeMachine, info.wProcessorArchitecture);
+    system.is64 = system.machine == Machine::kX64 || system.machine == Machine::kArm64;
+    const wchar_t* name = AsWide(MachineName(system.machine));
+    NV_RETURN_IF_FAILED(Say(
+        report, FindingKind::kNote,
+        {L"Windows ", system.major, L".", system.minor, L" build ", system.build, L", ", name,
+         system.machine == Machine::kArm64 ? L": Explorer is ARM64 and loads the ARM64 DLL of the "
+                                             L"64-bit registry view"
+         : system.is64 ? L": Explorer is 64-bit and loads the x64 DLL of the 64-bit registry view"
+                       : L": Explorer is 32-bit"}));
     if (system.build < kFirstLevelBuild)
         return S_OK;
     system.oldMenuRestored = KeyExists(HKEY_CURRENT_USER, kNewMenuOverride, 0);
@@ -91,8 +136,8 @@ HRESULT CheckWindows(CheckReport& report, System& system) noexcept {
                 L"package; the classic handler is under \"Show more options\""});
 }
 
-HRESULT ReadRegistration(CheckReport& report, bool user, REGSAM view, const wchar_t* viewName,
-                         Registration& found) noexcept {
+HRESULT ReadRegistration(CheckReport& report, const System& system, bool user, REGSAM view,
+                         const wchar_t* viewName, Registration& found) noexcept {
     found.user = user;
     found.view = view;
     const HKEY root = ScopeRoot(user);
@@ -126,24 +171,18 @@ HRESULT ReadRegistration(CheckReport& report, bool user, REGSAM view, const wcha
             {L"registered ", ScopeName(user), L" in the ", viewName, L" view (", where, serverKey,
              L") is ", found.dll, L", which does not exist: reinstall, or unregister it"}));
     } else {
-        const WORD machine = MachineOf(found.dll);
+        const Machine machine = MachineOfImage(MachineOf(found.dll));
         WideString version;
         NV_RETURN_IF_FAILED(FileVersionOf(found.dll, version));
-        const bool x64 = machine == IMAGE_FILE_MACHINE_AMD64;
-        const bool x86 = machine == IMAGE_FILE_MACHINE_I386;
-        const bool wrong = (view == KEY_WOW64_64KEY && !x64) || (view == KEY_WOW64_32KEY && !x86);
-        const wchar_t* why = L"";
-        if (wrong && view == KEY_WOW64_64KEY)
-            why = L": 64-bit Explorer cannot load an x86 DLL; register the x64 DLL instead";
-        else if (wrong)
-            why = L": 32-bit programs cannot load it; register the x86 DLL instead";
-        NV_RETURN_IF_FAILED(Say(report, wrong ? FindingKind::kProblem : FindingKind::kOk,
-                                {L"registered ", ScopeName(user), L" in the ", viewName, L" view (",
-                                 where, serverKey, L"): ", found.dll, L" (",
-                                 x64   ? L"x64"
-                                 : x86 ? L"x86"
-                                       : L"not a Windows DLL",
-                                 version.IsEmpty() ? L"" : L", version ", version, L")", why}));
+        WideString why;
+        NV_RETURN_IF_FAILED(WhyNotLoadable(
+            system.machine, view == KEY_WOW64_64KEY ? RegistryView::k64Bit : RegistryView::k32Bit,
+            machine, why));
+        NV_RETURN_IF_FAILED(
+            Say(report, why.IsEmpty() ? FindingKind::kOk : FindingKind::kProblem,
+                {L"registered ", ScopeName(user), L" in the ", viewName, L" view (", where,
+                 serverKey, L"): ", found.dll, L" (", AsWide(MachineName(machine)),
+                 version.IsEmpty() ? L"" : L", version ", version, L")", why}));
     }
     if (lstrcmpiW(AsWide(threading.Text()), L"Apartment") != 0) {
         NV_RETURN_IF_FAILED(
@@ -223,21 +262,84 @@ HRESULT CheckPolicy(CheckReport& report, const Registration& effective, REGSAM v
                 L"again per machine, or per user"});
 }
 
-HRESULT CheckPackage(CheckReport& report, const System& system) noexcept {
-    if (system.build < kFirstLevelBuild) {
-        return Say(report, FindingKind::kNote,
-                   {L"the Windows 11 package: cannot be told here (build ", system.build,
-                    L"), and this Windows has no first level that would need it"});
+// The package provisioned for every user that serves the explorer command: the one whose
+// manifest names its class, or, where a manifest cannot be read, the one with our package name.
+// Empty when there is none.
+HRESULT FindProvisioned(WideString& fullName) noexcept {
+    fullName.Clear();
+    const UniqueKey list = OpenKey(HKEY_LOCAL_MACHINE, kProvisionedKey, KEY_WOW64_64KEY);
+    if (!list.is_valid())
+        return S_OK;
+    wchar_t name[256];  // the longest key name
+    for (DWORD i = 0;; ++i) {
+        DWORD length = 256;
+        if (::RegEnumKeyExW(list.get(), i, name, &length, nullptr, nullptr, nullptr, nullptr) !=
+            ERROR_SUCCESS) {
+            return S_OK;
+        }
+        const char16_t* package = AsUtf16(name);
+        if (IsMicrosoftPackage(package, length))
+            continue;
+        WideString key;
+        NV_RETURN_IF_FAILED(key.Assign(AsUtf16(kProvisionedKey)));
+        NV_RETURN_IF_FAILED(key.Append(u"\\"));
+        NV_RETURN_IF_FAILED(key.Append(package, length));
+        WideString manifest;
+        NV_RETURN_IF_FAILED(
+            ReadString(HKEY_LOCAL_MACHINE, AsWide(key.Text()), L"Path", KEY_WOW64_64KEY, manifest));
+        bool names = false;
+        if (!manifest.IsEmpty())
+            NV_RETURN_IF_FAILED(ManifestFileNamesClass(manifest, kExplorerCommandClassId, names));
+        if (names || IsPackageNamed(package, length, kPackageName))
+            return fullName.Assign(package, length);
     }
-    WideString index;
-    NV_RETURN_IF_FAILED(index.Assign(u"PackagedCom\\ClassIndex\\"));
-    NV_RETURN_IF_FAILED(index.Append(AsUtf16(kCommandClassId)));
-    if (KeyExists(HKEY_CLASSES_ROOT, AsWide(index.Text()), 0)) {
-        return Say(report, FindingKind::kOk,
-                   {L"a package serves the explorer command for this user (HKCR\\", index, L")"});
+}
+
+enum class PackageState { kCannotTell, kRegistered, kProvisioned, kNone };
+
+struct Package {
+    PackageState state = PackageState::kCannotTell;
+    WideString provisioned;  // its full name when provisioned but not registered for this user
+};
+
+HRESULT ReadPackage(const System& system, Package& package) noexcept {
+    if (system.build < kFirstLevelBuild)
+        return S_OK;
+    if (KeyExists(HKEY_CLASSES_ROOT, kCommandIndex, 0)) {
+        package.state = PackageState::kRegistered;
+        return S_OK;
     }
-    return Say(report, system.oldMenuRestored ? FindingKind::kNote : FindingKind::kProblem,
-               {L"no package serves the explorer command for this user (HKCR\\", index,
+    NV_RETURN_IF_FAILED(FindProvisioned(package.provisioned));
+    package.state =
+        package.provisioned.IsEmpty() ? PackageState::kNone : PackageState::kProvisioned;
+    return S_OK;
+}
+
+HRESULT CheckPackage(CheckReport& report, const System& system, const Package& package) noexcept {
+    const FindingKind kind = system.oldMenuRestored ? FindingKind::kNote : FindingKind::kProblem;
+    switch (package.state) {
+        case PackageState::kCannotTell:
+            return Say(report, FindingKind::kNote,
+                       {L"the Windows 11 package: cannot be told here (build ", system.build,
+                        L"), and this Windows has no first level that would need it"});
+        case PackageState::kRegistered:
+            return Say(report, FindingKind::kOk,
+                       {L"a package serves the explorer command for this user (HKCR\\",
+                        kCommandIndex, L")"});
+        case PackageState::kProvisioned:
+            return Say(report, kind,
+                       {L"no package serves the explorer command for this user yet (HKCR\\",
+                        kCommandIndex, L"): the package ", package.provisioned,
+                        L" is provisioned for every user of this machine (HKLM\\", kProvisionedKey,
+                        L"\\", package.provisioned,
+                        L"), and Windows registers it for this user at the next sign-in: sign "
+                        L"out and in"});
+        case PackageState::kNone:
+            break;
+    }
+    return Say(report, kind,
+               {L"no package serves the explorer command for this user (HKCR\\", kCommandIndex,
+                L"), nor is one provisioned for every user (HKLM\\", kProvisionedKey,
                 L"): the first level of the menu shows no command; register the package "
                 L"(see the README's Windows 11 section)"});
 }
@@ -304,6 +406,12 @@ HRESULT CheckExplorer(CheckReport& report, const Registration& effective) noexce
 HRESULT RunChecks(CheckReport& report) noexcept {
     System system;
     NV_RETURN_IF_FAILED(CheckWindows(report, system));
+    Package package;
+    NV_RETURN_IF_FAILED(ReadPackage(system, package));
+    // On Windows 11 the package's command shows on the first level and under "Show more
+    // options"; the classic handler is left out there (see the README's table).
+    const bool packageServes =
+        package.state == PackageState::kRegistered || package.state == PackageState::kProvisioned;
 
     // Each registry view and scope; Explorer reads its own view, where the user's classes
     // come before the machine's.
@@ -320,7 +428,7 @@ HRESULT RunChecks(CheckReport& report) noexcept {
     Registration found[2][2];
     for (int v = 0; v < viewCount; ++v) {
         for (const bool user : {false, true}) {
-            NV_RETURN_IF_FAILED(ReadRegistration(report, user, views[v].flag, views[v].name,
+            NV_RETURN_IF_FAILED(ReadRegistration(report, system, user, views[v].flag, views[v].name,
                                                  found[v][user ? 1 : 0]));
         }
         const Registration& machine = found[v][0];
@@ -336,11 +444,19 @@ HRESULT RunChecks(CheckReport& report) noexcept {
     const Registration& chosen = found[0][1].present ? found[0][1] : found[0][0];
     if (!chosen.present) {
         NV_RETURN_IF_FAILED(
-            Say(report, FindingKind::kProblem,
+            Say(report, packageServes ? FindingKind::kNote : FindingKind::kProblem,
                 {L"the handler is not registered for this user in the ", views[0].name,
                  L" view, which Explorer reads (HKLM\\", kServerKey, L", HKCU\\", kServerKey,
-                 L"): register the DLL (regsvr32, or the installer package)"}));
+                 packageServes ? L"): on Windows 11 the package serves the command instead"
+                               : L"): register the DLL (regsvr32, or the installer package)"}));
     } else {
+        if (package.state == PackageState::kRegistered) {
+            NV_RETURN_IF_FAILED(Say(report, FindingKind::kNote,
+                                    {L"the handler is registered beside the package: \"Show more "
+                                     L"options\" lists the command twice; on Windows 11 unregister "
+                                     L"the ",
+                                     AsWide(MachineName(system.machine)), L" DLL (regsvr32 /u)"}));
+        }
         NV_RETURN_IF_FAILED(effective.dll.Assign(chosen.dll.Text(), chosen.dll.Length()));
         effective.present = true;
         effective.user = chosen.user;
@@ -367,7 +483,7 @@ HRESULT RunChecks(CheckReport& report) noexcept {
         }
     }
     NV_RETURN_IF_FAILED(CheckPolicy(report, effective, explorerView));
-    NV_RETURN_IF_FAILED(CheckPackage(report, system));
+    NV_RETURN_IF_FAILED(CheckPackage(report, system, package));
     return CheckExplorer(report, effective);
 }
 

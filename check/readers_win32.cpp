@@ -1,7 +1,7 @@
 #include "check/readers_win32.h"
 
+#include "check/verdicts.h"
 #include "common/text_win32.h"
-#include "common/unique_any_win32.h"
 
 namespace nivra {
 
@@ -19,16 +19,12 @@ HRESULT Say(CheckReport& report, FindingKind kind, std::initializer_list<Piece> 
     return report.Add(kind, static_cast<WideString&&>(text));
 }
 
-namespace {
-
 UniqueKey OpenKey(HKEY root, const wchar_t* path, REGSAM view) noexcept {
     UniqueKey key;
     if (::RegOpenKeyExW(root, path, 0, KEY_READ | view, key.put()) != ERROR_SUCCESS)
         key.reset();
     return key;
 }
-
-}  // namespace
 
 HRESULT ReadString(HKEY root, const wchar_t* path, const wchar_t* name, REGSAM view,
                    WideString& value) noexcept {
@@ -106,6 +102,29 @@ WORD MachineOf(const WideString& path) noexcept {
         return 0;
     }
     return nt.header.Machine;
+}
+
+HRESULT ManifestFileNamesClass(const WideString& path, const char* classId, bool& names) noexcept {
+    names = false;
+    constexpr DWORD kMostBytes = 1 << 20;  // a manifest is some kilobytes
+    const HANDLE opened = ::CreateFileW(AsWide(path.Text()), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                        OPEN_EXISTING, 0, nullptr);
+    if (opened == INVALID_HANDLE_VALUE)
+        return S_FALSE;
+    const UniqueHandle file(opened);
+    LARGE_INTEGER size = {};
+    if (!::GetFileSizeEx(file.get(), &size))
+        return S_FALSE;
+    const DWORD wanted =
+        size.QuadPart < kMostBytes ? static_cast<DWORD>(size.QuadPart) : kMostBytes;
+    WideString buffer;  // bytes, from the one allocation seam
+    NV_RETURN_IF_FAILED(buffer.Reserve(wanted / sizeof(char16_t) + 1));
+    DWORD read = 0;
+    if (!::ReadFile(file.get(), buffer.Buffer(), wanted, &read, nullptr))
+        return S_FALSE;
+    names =
+        ManifestNamesClass(reinterpret_cast<const unsigned char*>(buffer.Buffer()), read, classId);
+    return S_OK;
 }
 
 HRESULT FileVersionOf(const WideString& path, WideString& version) noexcept {

@@ -7,6 +7,7 @@
 #include <initializer_list>
 
 #include "check/report.h"
+#include "common/unique_any_win32.h"
 #include "common/wide_string.h"
 
 namespace nivra {
@@ -25,6 +26,8 @@ struct Piece {
 // Adds a finding made of `pieces`, joined as they are.
 HRESULT Say(CheckReport& report, FindingKind kind, std::initializer_list<Piece> pieces) noexcept;
 
+// `root\path` in `view` for reading; not valid when it cannot be opened.
+UniqueKey OpenKey(HKEY root, const wchar_t* path, REGSAM view) noexcept;
 // The string value `name` (null: the default) of `root\path` in `view` (0: this process's);
 // S_FALSE when the key or the value is missing.
 HRESULT ReadString(HKEY root, const wchar_t* path, const wchar_t* name, REGSAM view,
@@ -39,6 +42,9 @@ bool ValueExists(HKEY root, const wchar_t* path, const wchar_t* name, REGSAM vie
 bool FileExists(const WideString& path) noexcept;
 // The machine a PE file is built for (IMAGE_FILE_MACHINE_*), 0 when it is none.
 WORD MachineOf(const WideString& path) noexcept;
+// Whether the file's first megabyte is a package manifest that names the class `classId`
+// (registry form); false when it cannot be read.
+HRESULT ManifestFileNamesClass(const WideString& path, const char* classId, bool& names) noexcept;
 // "A.B.C.D" of its version resource; empty when it has none.
 HRESULT FileVersionOf(const WideString& path, WideString& version) noexcept;
 // The folder of `path`, ending in a backslash.

@@ -7,9 +7,6 @@
 
 namespace nivra {
 
-// {37653C37-DEDE-49F1-A788-4E46787130D9}
-inline constexpr CLSID CLSID_NivraShellExt = {
-    0x37653C37, 0xDEDE, 0x49F1, {0xA7, 0x88, 0x4E, 0x46, 0x78, 0x71, 0x30, 0xD9}};
 // {E451006E-80DB-4344-9EB2-83931605B560}
 inline constexpr GUID LIBID_NivraShellExtLib = {
     0xE451006E, 0x80DB, 0x4344, {0x9E, 0xB2, 0x83, 0x93, 0x16, 0x05, 0xB5, 0x60}};
@@ -60,8 +57,11 @@ constexpr GUID FromRegistryForm(const char (&text)[kLength + 1]) noexcept {
 
 }  // namespace guid_text
 
-// The explorer command's identifier is written once, as text, for the code and the package
-// manifest alike; this is its binary form.
+// Both classes' identifiers are written once, as text, for the code, the package manifest and
+// the check program alike; these are their binary forms.
+static_assert(guid_text::IsRegistryForm(kHandlerClassId));
+inline constexpr CLSID CLSID_NivraShellExt = guid_text::FromRegistryForm(kHandlerClassId);
+static_assert(CLSID_NivraShellExt.Data1 == 0x37653C37 && CLSID_NivraShellExt.Data4[7] == 0xD9);
 static_assert(guid_text::IsRegistryForm(kExplorerCommandClassId));
 inline constexpr CLSID CLSID_NivraExplorerCommand =
     guid_text::FromRegistryForm(kExplorerCommandClassId);

@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "check/verdicts.h"
 #include "handler/launch_command.h"
 #include "module/class_ids.h"
 
@@ -248,6 +249,39 @@ TEST_F(PackageManifest, TheVerbAndTheServedClassAreTheExplorerCommandInTheShippe
     const auto external = doc_.All(Q(kUap10, "AllowExternalContent"));
     ASSERT_EQ(external.size(), 1u);
     EXPECT_EQ(external[0]->text, "true");
+}
+
+std::string ReadText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// The check program tells a provisioned package as ours by the class its staged manifest names.
+TEST_F(PackageManifest, TheCheckProgramFindsTheExplorerCommandInIt) {
+    const std::string text = ReadText(kManifest);
+    EXPECT_TRUE(nivra::ManifestNamesClass(reinterpret_cast<const unsigned char*>(text.data()),
+                                          text.size(), nivra::kExplorerCommandClassId));
+}
+
+// The installer's fragments write the handler's registration themselves: every class identifier
+// in their registry rows is the handler's, but for the type library's value.
+TEST(InstallerFragments, RegisterTheHandlersClassIdentifier) {
+    const std::regex row("<RegistryValue [^>]*>");
+    const std::regex guid("\\{[0-9A-Fa-f-]{36}\\}");
+    for (const char* name : {"NivraShellExtX64.wxs", "NivraShellExtX86.wxs"}) {
+        const std::string text = ReadText(kSourceDir + "/installer/" + name);
+        int found = 0;
+        for (std::sregex_iterator r(text.begin(), text.end(), row), end; r != end; ++r) {
+            const std::string element = r->str();
+            if (element.find("\\TypeLib\"") != std::string::npos)
+                continue;
+            for (std::sregex_iterator g(element.begin(), element.end(), guid); g != end; ++g) {
+                EXPECT_EQ(Upper(g->str()), nivra::kHandlerClassId) << name << ": " << element;
+                ++found;
+            }
+        }
+        EXPECT_GT(found, 10) << name;
+    }
 }
 
 // Width and height from a PNG's header; 0 when the file is not a PNG.

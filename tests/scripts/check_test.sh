@@ -47,12 +47,13 @@ expect() {  # STATE: the check's output equals standard input
 }
 
 if [ "$arch" = x64 ]; then
-  windows='note: Windows 6.1 build 7601, 64-bit: Explorer is 64-bit and loads the DLL of the 64-bit registry view'
+  explorer='Explorer is 64-bit and loads the x64 DLL of the 64-bit registry view'
   view=64-bit
 else
-  windows='note: Windows 6.1 build 7601, 32-bit: Explorer is 32-bit'
+  explorer='Explorer is 32-bit'
   view=32-bit
 fi
+windows="note: Windows 6.1 build 7601, $arch: $explorer"
 server="CLSID\\$clsid\\InprocServer32"
 server32="Wow6432Node\\CLSID\\$clsid\\InprocServer32"
 package='note: the Windows 11 package: cannot be told here (build 7601), and this Windows has no first level that would need it'
@@ -198,6 +199,84 @@ summary: nothing stands in the way: the command shows for this user
 exit 0
 EOF
 register /u /n /i:user
+
+# Windows 11 (Wine takes the build from the registry's version values) and the first level's
+# package: none; provisioned for every user, found by the class its manifest names (past one of
+# Microsoft's packages, whose manifests are never read, and another package's) or by its name
+# where the manifest cannot be read; registered for this user, alone and beside the handler.
+nt='HKLM\Software\Microsoft\Windows NT\CurrentVersion'
+quiet reg add "$nt" /v CurrentVersion /d 10.0 /f
+quiet reg add "$nt" /v CurrentBuildNumber /d 22631 /f
+windows11="note: Windows 10.0 build 22631, $arch: $explorer
+note: Windows 11: the first level of the file menu shows the command only with the package; the classic handler is under \"Show more options\""
+index='HKCR\PackagedCom\ClassIndex\{18180415-7FC1-4CF5-903C-8D1556234590}'
+store='HKLM\Software\Microsoft\Windows\CurrentVersion\Appx\AppxAllUserStore\Applications'
+unregistered="the handler is not registered for this user in the $view view, which Explorer reads (HKLM\\Software\\Classes\\$server, HKCU\\Software\\Classes\\$server)"
+expect "Windows 11, no package" <<EOF
+$windows11
+problem: $unregistered: register the DLL (regsvr32, or the installer package)
+problem: no package serves the explorer command for this user ($index), nor is one provisioned for every user ($store): the first level of the menu shows no command; register the package (see the README's Windows 11 section)
+summary: 2 problems stand in the way of the command
+exit 1
+EOF
+
+mkdir -p "$prefix/drive_c/pkg/ours" "$prefix/drive_c/pkg/other"
+sed 's/@PACKAGE_NAME@/Nivra.Renamed/' "$root/resources/package/AppxManifest.xml" \
+  >"$prefix/drive_c/pkg/ours/AppxManifest.xml"
+printf '<Package><com:Class Id="%s"/></Package>' 11111111-2222-3333-4444-555555555555 \
+  >"$prefix/drive_c/pkg/other/AppxManifest.xml"
+provision() {  # FULL-NAME MANIFEST
+  quiet reg add "$store\\$1" /v Path /d "$2" /f
+}
+provision Microsoft.BingWeather_4.25.20211.0_neutral_~_8wekyb3d8bbwe 'C:\pkg\ours\AppxManifest.xml'
+provision Other.App_1.0.0.0_x64__1234567890abc 'C:\pkg\other\AppxManifest.xml'
+renamed=Nivra.Renamed_1.0.0.0_neutral__3x5p1ey0sxa8c
+provision $renamed 'C:\pkg\ours\AppxManifest.xml'
+provisioned() {  # FULL-NAME: the finding of a package provisioned but not yet registered
+  echo "problem: no package serves the explorer command for this user yet ($index): the package $1 is provisioned for every user of this machine ($store\\$1), and Windows registers it for this user at the next sign-in: sign out and in"
+}
+expect "Windows 11, provisioned, found by its manifest's class" <<EOF
+$windows11
+note: $unregistered: on Windows 11 the package serves the command instead
+$(provisioned $renamed)
+summary: 1 problem stands in the way of the command
+exit 1
+EOF
+
+quiet reg delete "$store\\$renamed" /f
+adoc=Nivra.Adoc_1.0.0.0_neutral__3x5p1ey0sxa8c
+provision $adoc 'C:\pkg\gone\AppxManifest.xml'
+expect "Windows 11, provisioned, found by its name" <<EOF
+$windows11
+note: $unregistered: on Windows 11 the package serves the command instead
+$(provisioned $adoc)
+summary: 1 problem stands in the way of the command
+exit 1
+EOF
+
+quiet reg add "HKLM\\Software\\Classes\\${index#HKCR\\}" /f
+expect "Windows 11, registered for this user" <<EOF
+$windows11
+note: $unregistered: on Windows 11 the package serves the command instead
+ok: a package serves the explorer command for this user ($index)
+summary: nothing stands in the way: the command shows for this user
+exit 0
+EOF
+register
+expect "Windows 11, registered beside the handler" <<EOF
+$windows11
+$machine64
+note: the handler is registered beside the package: "Show more options" lists the command twice; on Windows 11 unregister the $arch DLL (regsvr32 /u)
+$beside_en
+ok: a package serves the explorer command for this user ($index)
+summary: nothing stands in the way: the command shows for this user
+exit 0
+EOF
+register /u
+quiet reg delete 'HKLM\Software\Classes\PackagedCom' /f
+quiet reg delete "$store" /f
+quiet reg add "$nt" /v CurrentVersion /d 6.1 /f
+quiet reg add "$nt" /v CurrentBuildNumber /d 7601 /f
 
 status=0
 wine "$check" --verbose >/dev/null 2>&1 || status=$?
