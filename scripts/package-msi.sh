@@ -1,29 +1,34 @@
 #!/usr/bin/env bash
 # Builds the Windows Installer packages of the extension with wixl (msitools):
 #
-#   scripts/package-msi.sh [--version A.B.C.D] [--out DIR] [--arch x64|x86]
+#   scripts/package-msi.sh [--pkcs12 FILE --readpass FILE [--ts URL]] [--version A.B.C.D]
+#                          [--out DIR] [--arch x64|x86]
 #
 # NivraShellExt-<version>-x64.msi (64-bit Windows: NivraShellExt.dll, x64, and
 # NivraShellExt32.dll, x86, beside it) and NivraShellExt-<version>-x86.msi (32-bit Windows),
-# into DIR (default build/package/). The version defaults to the product's (project() in
-# CMakeLists.txt); another one builds DLLs that carry it too. The product code is derived from
-# the version, the upgrade code is fixed per architecture. --arch builds one package only.
-# Prints the packages' paths.
+# each with the check program, into DIR (default build/package/). With the code-signing
+# certificate (the files scripts/sign.sh takes as -pkcs12/-readpass) the x64 package also
+# carries the signed Windows 11 package (scripts/package-msix.sh) and registers it there, and
+# the DLLs, the check program and the packages are signed: copies in the staging folder, so
+# the product build's files stay as built. Without it, the packages hold the classic handler
+# only, unsigned. The version defaults to the product's (project() in CMakeLists.txt); another
+# one builds DLLs that carry it too. The product code is derived from the version, the upgrade
+# code is fixed per architecture. --arch builds one package only. Prints the packages' paths.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${NIVRA_BUILD_DIR:-$root/build}
-version='' out='' arch=''
+version='' out='' arch='' pkcs12='' readpass='' ts=''
 fail() {
   echo "package-msi: $*" >&2
   exit 2
 }
 while [ $# -gt 0 ]; do
   case $1 in
-    --version | --out | --arch)
+    --version | --out | --arch | --pkcs12 | --readpass | --ts)
       [ $# -ge 2 ] || fail "$1 needs a value"
       printf -v "${1#--}" '%s' "$2"
       shift 2 ;;
-    -h | --help) sed -n '2,11s/^# \{0,1\}//p' "$0"; exit 0 ;;
+    -h | --help) sed -n '2,17s/^# \{0,1\}//p' "$0"; exit 0 ;;
     *) fail "unknown argument '$1'" ;;
   esac
 done
@@ -35,6 +40,9 @@ out=${out:-$build/package}
 archs=(${arch:-x64 x86})
 [[ " x64 x86 " == *" ${archs[0]} "* && ${#archs[@]} -le 2 ]] || fail "--arch takes x64 or x86"
 [ ! -e "$out" ] || [ -d "$out" ] || fail "--out $out is not a folder"
+[ -z "$pkcs12$readpass" ] || [ -n "$pkcs12" -a -n "$readpass" ] ||
+  fail "--pkcs12 and --readpass go together"
+for f in $pkcs12 $readpass; do [ -f "$f" ] && [ -r "$f" ] || fail "cannot read the file $f"; done
 for tool in wixl msibuild python3; do
   command -v $tool >/dev/null || fail "$tool is missing (bash scripts/setup.sh installs it)"
 done
@@ -61,10 +69,37 @@ mkdir -p "$out"
 stage=$(mktemp -d "$build/package-stage.XXXXXX")
 trap 'rm -rf "$stage"' EXIT
 # wixl takes source paths relative to the .wxs files.
-cp "$root"/installer/*.wxs "$stage/"
+cp "$root"/installer/*.wx[si] "$stage/"
 mkdir "$stage/x64" "$stage/x86-32" "$stage/x86"
-! wants x64 || { cp "$x64" "$stage/x64/"; cp "$x86_32" "$stage/x86-32/"; }
-! wants x86 || cp "$x86" "$stage/x86/"
+# Each DLL with the check program of its own build.
+! wants x64 || cp "$x64" "$(dirname "$x64")/NivraShellExtCheck.exe" "$stage/x64/"
+! wants x64 || cp "$x86_32" "$stage/x86-32/"
+! wants x86 || cp "$x86" "$(dirname "$x86")/NivraShellExtCheck.exe" "$stage/x86/"
+sign() {  # FILE...: signed in place (the staging copies)
+  [ -z "$pkcs12" ] ||
+    bash "$root/scripts/sign.sh" -pkcs12 "$pkcs12" -readpass "$readpass" ${ts:+-ts "$ts"} \
+      "$@" >/dev/null
+}
+shopt -s nullglob
+binaries=("$stage"/x64/* "$stage"/x86-32/* "$stage"/x86/*)
+shopt -u nullglob
+sign "${binaries[@]}"
+first_level=no
+package_name=Nivra.Adoc
+if wants x64; then
+  if [ -n "$pkcs12" ]; then
+    # The Windows 11 package and the logos its manifest names, for the install folder.
+    mkdir -p "$stage/msix/Assets"
+    msix=$(bash "$root/scripts/package-msix.sh" --pkcs12 "$pkcs12" --readpass "$readpass" \
+      --name "$package_name" --version "$version" --out "$stage/msix" ${ts:+--ts "$ts"})
+    mv "$msix" "$stage/msix/NivraShellExt.msix"
+    cp "$root"/resources/package/Assets/*.png "$stage/msix/Assets/"
+    first_level=yes
+  else
+    echo "package-msi: no certificate (--pkcs12, --readpass): the x64 package registers the" \
+      "classic handler only, also on Windows 11, and nothing is signed" >&2
+  fi
+fi
 
 # Windows Installer conditions that wixl cannot write (it has no Component/Condition).
 conditions() {  # MSI COMPONENT CONDITION...
@@ -75,13 +110,30 @@ conditions() {  # MSI COMPONENT CONDITION...
     shift 2
   done
 }
+# With the Windows 11 package the x64 classic class stays out wherever the package serves.
 classic='CLASSICMENU <> "0"'
+[ $first_level = no ] || classic='NOT NIVRA_FIRST_LEVEL'
 machine='ALLUSERS AND NOT NIVRA_PER_USER' user='(NOT ALLUSERS OR NIVRA_PER_USER)'
+# Custom action types that wixl 0.101 cannot write: 50 (program named by a property) plus
+# 0x400 deferred, 0x800 no impersonation, 0x100 rollback, 0x40 ignore the exit code; 19 (fail
+# with a message).
+first_level_actions() {  # MSI
+  local action type
+  for action in NivraPackageStage:3122 NivraPackageProvision:3122 NivraPackageRegister:1074 \
+      NivraPackageRemoveMachine:3186 NivraPackageRemoveUser:1138 \
+      NivraPackageStageRollback:3442 NivraPackageRegisterRollback:1394; do
+    type=${action#*:} action=${action%:*}
+    msibuild "$1" -q "UPDATE CustomAction SET Type = $type WHERE Action = '$action'"
+  done
+  msibuild "$1" -q "UPDATE CustomAction SET Type = 19, Source = '' WHERE Action = 'NivraRefuseQuote'"
+}
 for arch in "${archs[@]}"; do
   code=$(python3 -c "import uuid,sys; print(str(uuid.uuid5(uuid.UUID('7d1c6a5e-2f4b-5c1a-9e8d-4a6b3c2d1e0f'), 'ProductCode.' + sys.argv[1] + '.' + sys.argv[2])).upper())" "$arch" "$version")
   group=$([ $arch = x64 ] && echo NivraShellExtX64.wxs || echo NivraShellExtX86.wxs)
   msi=$out/NivraShellExt-$version-$arch.msi
+  fl=$([ $arch = x64 ] && echo $first_level || echo no)
   (cd "$stage" && wixl -a "$arch" -D Arch="$arch" -D Version="$version" -D ProductCode="$code" \
+     -D FirstLevel="$fl" -D PackageName="$package_name" \
      -o "$msi.tmp" NivraShellExtPackage.wxs "$group") || { rm -f "$msi.tmp"; exit 1; }
   conditions "$msi.tmp" NivraShellExtStateMachine "$machine" NivraShellExtStateUser "$user"
   if [ $arch = x64 ]; then
@@ -94,6 +146,8 @@ for arch in "${archs[@]}"; do
     conditions "$msi.tmp" \
       NivraShellExtX86ClassesMachine "$machine" NivraShellExtX86ClassesUser "$user"
   fi
+  [ $fl = no ] || first_level_actions "$msi.tmp"
+  sign "$msi.tmp"
   mv -f -T "$msi.tmp" "$msi"
   echo "$msi"
 done

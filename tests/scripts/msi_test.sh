@@ -1,23 +1,15 @@
 #!/usr/bin/env bash
 # The Windows Installer packages under Wine's msiexec, in a throwaway prefix: per machine the
 # registry equals what regsvr32 writes for the same DLLs (both views) and the host right-clicks
-# through what was installed; per user; CLASSICMENU=0; upgrade, downgrade refused, repair;
+# through what was installed; per user in a folder of its own; CLASSICMENU=0; upgrade, downgrade refused, repair;
 # removal back to the export taken before; the tables hold no self-registration.
 # Usage: msi_test.sh WORK-DIR BUILD-DIR ARCH HOST.exe NIVRA.exe
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 work=$1 build=$2 arch=$3 host=$4 standin=$5
-clsid='{37653C37-DEDE-49F1-A788-4E46787130D9}'
 prefix=$work/prefix
-fail() { echo "FAIL: $*" >&2; exit 1; }
-wine() { "$root/scripts/wine-run.sh" "$prefix" "$arch" "$@" </dev/null; }
-winpath() { local p; p=$(realpath -m "$1"); echo "Z:${p//\//\\}"; }
-quiet() { wine "$@" >/dev/null 2>&1; }
-rm -rf "$work"
-mkdir -p "$work"
-cleanup() { bash "$root/scripts/wine-prefix.sh" "$prefix" "$arch" stop; }
-trap cleanup EXIT
-bash "$root/scripts/wine-prefix.sh" "$prefix" "$arch"
+. "$root/tests/scripts/msi_support.sh"
+start_prefix
 
 echo "== packages"
 # Both packages of the product's version (the x64 run also tries the x86 one), one newer.
@@ -53,51 +45,7 @@ else
   views=(32)
 fi
 
-# What registration can touch, per view, as registry exports ("absent" for a missing key).
-keys=("HKLM\\Software\\Classes\\CLSID\\$clsid" 'HKLM\Software\Classes\NivraShellExtLib.NivraShellExt'
-      'HKLM\Software\Classes\NivraShellExtLib.NivraShellExt.1'
-      'HKLM\Software\Classes\*\ShellEx\ContextMenuHandlers'
-      'HKLM\Software\Microsoft\Windows\CurrentVersion\Shell Extensions\Approved'
-      "HKCU\\Software\\Classes\\CLSID\\$clsid" "HKCU\\Software\\Classes\\Wow6432Node\\CLSID\\$clsid"
-      'HKCU\Software\Classes\NivraShellExtLib.NivraShellExt'
-      'HKCU\Software\Classes\NivraShellExtLib.NivraShellExt.1'
-      'HKCU\Software\Classes\*\ShellEx\ContextMenuHandlers')
-state=("${keys[@]}" 'HKLM\Software\Nivra' 'HKCU\Software\Nivra')
-export_keys() {  # FILE KEY...: every key in every view, one after another
-  local file=$1 key view one
-  shift
-  : >"$file"
-  for key in "$@"; do
-    for view in "${views[@]}"; do
-      one=$work/one.reg
-      rm -f "$one"
-      echo "[$key /reg:$view]" >>"$file"
-      if wine reg export "$key" "$(winpath "$one")" /reg:$view /y >/dev/null 2>&1; then
-        iconv -f utf-16 -t utf-8 "$one" | tr -d '\r' | tail -n +2 >>"$file"
-      else
-        echo absent >>"$file"
-      fi
-    done
-  done
-}
-same() {  # A B WHAT
-  cmp -s "$1" "$2" || { diff "$1" "$2" | head -40; fail "$3"; }
-}
 dir=$prefix/drive_c/Program\ Files/Nivra
-files_in() { ls -A "$dir" 2>/dev/null || true; }
-timed() {  # LABEL COMMAND...: runs it, notes its time
-  local label=$1 from=$EPOCHREALTIME status=0
-  shift
-  "$@" || status=$?
-  awk -v a="$from" -v b="$EPOCHREALTIME" -v l="$label" 'BEGIN { printf "%-16s %5.1f s\n", l, b - a }' \
-    >>"$work/times.txt"
-  return $status
-}
-msiexec() {  # LABEL ARGS...: the status of msiexec
-  local label=$1
-  shift
-  timed "$label" wine msiexec "$@" /qn /l*v "$(winpath "$work/$label.log")" >/dev/null 2>&1
-}
 dll64=NivraShellExt.dll
 install_dir=C:\\Program\ Files\\Nivra
 export_keys "$work/before.reg" "${state[@]}"
@@ -113,11 +61,7 @@ if [ "$arch" = x64 ]; then
     fail "the refusal does not name $(basename "$old")"
 
   echo "== signing"
-  openssl req -x509 -newkey rsa:2048 -nodes -keyout "$work/key.pem" -out "$work/cert.pem" -days 2 \
-    -subj "/CN=Nivra Test Signer" -addext extendedKeyUsage=codeSigning 2>/dev/null
-  echo password >"$work/pass.txt"
-  openssl pkcs12 -export -inkey "$work/key.pem" -in "$work/cert.pem" -out "$work/signer.p12" \
-    -passout file:"$work/pass.txt"
+  test_certificate "$work"
   bash "$root/scripts/sign.sh" -pkcs12 "$work/signer.p12" -readpass "$work/pass.txt" \
     -out "$work/signed.msi" "$old" >/dev/null
   osslsigncode verify -in "$work/signed.msi" -CAfile "$work/cert.pem" >/dev/null 2>&1 ||
@@ -143,8 +87,8 @@ echo "== per machine"
 msiexec install /i "$(winpath "$old")" || fail "install: exit $?"
 export_keys "$work/installed.reg" "${keys[@]}"
 same "$work/regsvr32.reg" "$work/installed.reg" "the package writes other entries than regsvr32"
-[ "$arch" = x86 ] || [ "$(files_in | tr '\n' ' ')" = "NivraShellExt.dll NivraShellExt32.dll " ] ||
-  fail "installed files: $(files_in)"
+expected="NivraShellExt.dll $([ "$arch" = x86 ] || echo "NivraShellExt32.dll ")NivraShellExtCheck.exe "
+[ "$(files_in "$dir" | tr '\n' ' ')" = "$expected" ] || fail "installed files: $(files_in "$dir")"
 # As Explorer finds it: the handler entry, the class's InprocServer32, a menu, the command.
 cp "$standin" "$dir/"
 printf '%%PDF-1.4\n' >"$work/report.pdf"
@@ -181,7 +125,7 @@ echo "== removal"
 msiexec remove /x "$(winpath "$new")" || fail "removal: exit $?"
 export_keys "$work/removed.reg" "${state[@]}"
 same "$work/before.reg" "$work/removed.reg" "removal did not leave the registry as it was"
-[ -z "$(files_in)" ] || fail "files left: $(files_in)"
+[ -z "$(files_in "$dir")" ] || fail "files left: $(files_in "$dir")"
 
 if [ "$arch" = x64 ]; then
   echo "== CLASSICMENU=0 (Windows 11 with the package)"
@@ -196,10 +140,13 @@ if [ "$arch" = x64 ]; then
   same "$work/before.reg" "$work/removed0.reg" "removal after CLASSICMENU=0 left entries"
 fi
 
-echo "== per user"
+echo "== per user, in a folder of the user's choice"
 # Wine's msiexec installs per user only with ALLUSERS empty (MSIINSTALLPERUSER is ignored).
 export_keys "$work/machine-before.reg" "${keys[@]:0:5}" 'HKLM\Software\Nivra'
-msiexec user /i "$(winpath "$old")" ALLUSERS= || fail "per-user install: exit $?"
+user_dir=$prefix/drive_c/Nivra\ User
+msiexec user /i "$(winpath "$old")" 'INSTALLDIR=C:\Nivra User' ALLUSERS= ||
+  fail "per-user install: exit $?"
+[ -f "$user_dir/NivraShellExt.dll" ] || fail "per-user files: $(files_in "$user_dir")"
 export_keys "$work/machine-user.reg" "${keys[@]:0:5}" 'HKLM\Software\Nivra'
 same "$work/machine-before.reg" "$work/machine-user.reg" "per-user install wrote for the machine"
 user_dll=$(wine reg query "HKCU\\Software\\Classes\\CLSID\\$clsid\\InprocServer32" /ve 2>/dev/null | tr -d '\r')
@@ -207,6 +154,8 @@ grep -qi "$dll64" <<<"$user_dll" || fail "no per-user class: $user_dll"
 quiet reg query 'HKCU\Software\Classes\*\ShellEx\ContextMenuHandlers\NivraShellExt' ||
   fail "no per-user handler entry"
 msiexec user-remove /x "$(winpath "$old")" || fail "per-user removal: exit $?"
+# At removal Wine's ALLUSERS is 1 again: only the remembered folder finds the user's files.
+[ -z "$(files_in "$user_dir")" ] || fail "per-user removal left: $(files_in "$user_dir")"
 export_keys "$work/removed-user.reg" "${state[@]}"
 same "$work/before.reg" "$work/removed-user.reg" "per-user removal did not leave the registry as it was"
 
