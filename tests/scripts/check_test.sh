@@ -3,7 +3,8 @@
 # the exact findings and exit code of each, the JSON form through a real JSON parser, and the
 # program's own time beside an empty console program's.
 # Usage: check_test.sh WORK-DIR ARCH CHECK.exe EMPTY.exe NIVRA.exe DLL [DLL32]
-#   DLL: this architecture's product DLL; DLL32 (x64 only): the x86 one, registered beside it
+#   DLL: this architecture's product DLL; DLL32 (x64, where 32-bit programs run): the x86 one,
+#   registered beside it
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 work=$1 arch=$2 check=$3 empty=$4 standin=$5 dll=$6 dll32=${7:-}
@@ -71,7 +72,7 @@ EOF
 
 register
 both=$machine64
-if [ "$arch" = x64 ]; then
+if [ -n "$dll32" ]; then
   quiet "$regsvr32_32" /s 'C:\app\NivraShellExt32.dll' || fail "regsvr32 x86"
   both="$machine64
 ok: registered per machine in the 32-bit view (HKLM\\Software\\Classes\\$server32): C:\\app\\NivraShellExt32.dll (x86, version 1.0.0.0)"
@@ -161,7 +162,7 @@ exit 1
 EOF
 quiet reg delete "$blocked" /v "$clsid" /f
 
-if [ "$arch" = x64 ]; then
+if [ -n "$dll32" ]; then
   # The x86 DLL where 64-bit Explorer looks.
   quiet reg add "HKLM\\Software\\Classes\\$server" /ve /d 'C:\app\NivraShellExt32.dll' /f /reg:64
   expect "x86 DLL in the 64-bit view" <<EOF

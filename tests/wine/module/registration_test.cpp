@@ -147,6 +147,8 @@ TEST_F(Registration, WithBothArchitecturesTheHandlerEntryStaysUntilBothAreUnregi
     wchar_t wow64[MAX_PATH];
     if (::GetSystemWow64DirectoryW(wow64, MAX_PATH) == 0)
         GTEST_SKIP() << "one registry view only";
+    if (::GetEnvironmentVariableW(L"NIVRA_NO_32BIT_WINE", nullptr, 0) != 0)
+        GTEST_SKIP() << "this machine's kernel runs no 32-bit code: no x86 regsvr32";
     const std::wstring other = OtherArchitectureDll();
     if (other.empty())
         GTEST_SKIP() << "the other architecture's DLL is not built";
