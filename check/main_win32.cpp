@@ -3,11 +3,13 @@
 // One line per finding (ok, problem or note) and a summary; exit code 0 when nothing stands in
 // the way for the current user, 1 when something does, 2 on a bad command line.
 #include <windows.h>
+#include <shellapi.h>
 
 #include "check/checks_win32.h"
 #include "check/report.h"
 #include "common/heap.h"
 #include "common/text_win32.h"
+#include "common/unique_any_win32.h"
 
 namespace {
 
@@ -28,9 +30,12 @@ void Write(HANDLE out, const nivra::WideString& text) {
     nivra::MemFree(utf8);
 }
 
-}  // namespace
+void FreeArguments(wchar_t** arguments) noexcept {
+    ::LocalFree(arguments);
+}
+using UniqueArguments = nivra::UniqueAny<nivra::traits::NullInvalid<wchar_t**, FreeArguments>>;
 
-int wmain(int argc, wchar_t** argv) {
+int Run(int argc, wchar_t** argv) {
     bool json = false;
     for (int i = 1; i < argc; ++i) {
         if (::lstrcmpW(argv[i], L"--json") == 0) {
@@ -50,4 +55,17 @@ int wmain(int argc, wchar_t** argv) {
     }
     Write(::GetStdHandle(STD_OUTPUT_HANDLE), text);
     return report.ExitCode();
+}
+
+}  // namespace
+
+// main rather than wmain: the start-up code of every toolchain calls main, while one that
+// would call wmain needs a flag not all of them take (-municode). The wide arguments come from
+// the system instead.
+int main() {
+    int argc = 0;
+    const UniqueArguments argv(::CommandLineToArgvW(::GetCommandLineW(), &argc));
+    if (!argv.is_valid())
+        return 3;  // out of memory
+    return Run(argc, argv.get());
 }
