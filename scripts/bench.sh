@@ -2,7 +2,7 @@
 # Prints the figures of the shipped DLLs (a benchmark, not a test): for each architecture that
 # Wine runs here, the cost of a right-click through the DLL beside the floor of the platform
 # calls it cannot avoid, and the first level's questions beside the shell's own item calls;
-# then the stripped size and imports of both product DLLs.
+# then the size and imports of the x86, x64 and ARM64 product DLLs.
 # Usage: scripts/bench.sh [REPETITIONS, default 1001] [WORK FOLDER, default /tmp/nivra-bench]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -53,17 +53,30 @@ for arch in x86 x64; do
   bash "$root/scripts/wine-prefix.sh" "$prefix" $arch stop
 done
 
-echo "== product DLLs (stripped size, imports)"
-for arch in x86 x64; do
-  triple=$([ $arch = x86 ] && echo i686 || echo x86_64)
-  stripped=$work/stripped-$arch.dll
-  "$triple-w64-mingw32-strip" -o "$stripped" \
-    "$work/product-$arch/bin/$(cat "$work/product-$arch/dll-name.txt")"
-  size=$(stat -c %s "$stripped")
-  awk -v a=$arch -v s="$size" 'BEGIN { printf "%s: %d bytes stripped (%.1f KB; goal for x86: <= 65536)\n", a, s, s / 1024 }'
-  "$triple-w64-mingw32-objdump" -p "$stripped" | awk '
+# The ARM64 DLL for its size alone: no Wine here times it.
+build_tree "$work/product-arm64" NivraShellExt -DNIVRA_BUILD=product \
+  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/zig-aarch64-product.cmake"
+
+echo "== product DLLs (size, code and data outside resources, imports)"
+declare -A size
+for arch in x86 x64 arm64; do
+  dll=$work/product-$arch/bin/$(cat "$work/product-$arch/dll-name.txt")
+  size[$arch]=$(stat -c %s "$dll")
+  # Every section but the resources (.rsrc) as stored in the file: code, data, imports,
+  # relocations and unwind tables.
+  code=$(llvm-readobj-14 --sections "$dll" |
+    awk '$1 == "Name:" {name = $2} $1 == "RawDataSize:" && name != ".rsrc" {s += $2} END {print s}')
+  case $arch in
+    x86) goal=$(awk -v c="$code" 'BEGIN { printf "goal outside resources <= 40960: %s", c <= 40960 ? "holds" : "MISSED" }') ;;
+    x64) goal="" ;;
+    arm64) goal=$(awk -v a="${size[arm64]}" -v x="${size[x64]}" 'BEGIN {
+             printf "%+.1f %% of x64; goal within 30 %%: %s", (a / x - 1) * 100, a <= 1.3 * x ? "holds" : "MISSED" }') ;;
+  esac
+  awk -v a=$arch -v s="${size[$arch]}" -v c="$code" -v g="$goal" 'BEGIN {
+    printf "%s: %d bytes (%.1f KB), %d outside resources (%.1f KB)%s\n", a, s, s / 1024, c, c / 1024, g == "" ? "" : "; " g }'
+  llvm-objdump-14 -p "$dll" | awk '
     /DLL Name:/ { if (dll != "") print "  " dll " (" n "): " names; dll = $3; n = 0; names = ""; next }
-    dll != "" && /^\t[0-9a-f]+[ \t]+[0-9]+[ \t]+[A-Za-z_]/ { n++; names = names (n > 1 ? " " : "") $3 }
+    dll != "" && /^ +[0-9]+ +[A-Za-z_]/ { n++; names = names (n > 1 ? " " : "") $2 }
     dll != "" && /^$/ { if (n > 0) { print "  " dll " (" n "): " names; dll = ""; } }
     END { if (dll != "") print "  " dll " (" n "): " names }'
 done
