@@ -67,6 +67,8 @@ if step "product arm64 build" configure_and_build "$arm64" -DNIVRA_BUILD=product
     "$arm64/bin/$(cat "$arm64/dll-name.txt")" "$arm64/bin/NivraShellExtCheck.exe"
   step "product arm64 unwind" python3 "$root/scripts/check-unwind.py" \
     "$arm64/bin/$(cat "$arm64/dll-name.txt")"
+  # The checks themselves, on small DLLs made to pass and to fail.
+  step "image checks" bash "$root/tests/scripts/image_checks_test.sh" "$build/image-checks"
 fi
 
 for arch in x64 x86; do
