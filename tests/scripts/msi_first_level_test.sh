@@ -152,9 +152,19 @@ done
 status=0
 msiexec classic0 /i "$(winpath "$old")" CLASSICMENU=0 || status=$?
 [ $status != 0 ] || fail "CLASSICMENU=0 installed on Windows 10"
+
+echo "== Windows on ARM: the x64 package refuses it, naming the ARM64 one"
+environment='HKLM\SYSTEM\CurrentControlSet\Control\Session Manager\Environment'
+quiet reg add "$environment" /v PROCESSOR_ARCHITECTURE /d ARM64 /f /reg:64
+status=0
+msiexec on-arm64 /i "$(winpath "$old")" || status=$?
+quiet reg add "$environment" /v PROCESSOR_ARCHITECTURE /d AMD64 /f /reg:64
+[ $status != 0 ] || fail "the x64 package installed on Windows on ARM"
+grep -q "Install NivraShellExt-1.0.0.0-arm64.msi" <<<"$(msiinfo export "$old" LaunchCondition)" ||
+  fail "the refusal does not name the ARM64 package"
 snapshot "$work/end.txt"
 same "$work/before.txt" "$work/end.txt" "the classic installs left something behind"
 
 echo "== times"
 cat "$work/times.txt"
-echo "msi first level: per machine, repair, upgrade, removal, rollback, per user, classic"
+echo "msi first level: per machine, repair, upgrade, removal, rollback, per user, classic, ARM64 refused"

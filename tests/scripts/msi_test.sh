@@ -13,8 +13,9 @@ start_prefix
 
 echo "== packages"
 # Both packages of the product's version (the x64 run also tries the x86 one), one newer.
-NIVRA_BUILD_DIR=$build bash "$root/scripts/package-msi.sh" $([ "$arch" = x64 ] || echo --arch x86) \
-  --out "$work/1.0" >/dev/null
+for one in $([ "$arch" = x64 ] && echo x64 x86 || echo x86); do
+  NIVRA_BUILD_DIR=$build bash "$root/scripts/package-msi.sh" --arch $one --out "$work/1.0" >/dev/null
+done
 NIVRA_BUILD_DIR=$build bash "$root/scripts/package-msi.sh" --arch "$arch" --out "$work/1.1" \
   --version 1.0.1.0 >/dev/null
 old=$(ls "$work"/1.0/*-$arch.msi) new=$(ls "$work"/1.1/*-$arch.msi)
