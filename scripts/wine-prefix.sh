@@ -4,6 +4,8 @@
 set -eu
 prefix=$1 arch=$2 action=${3:-start}
 here=$(cd "$(dirname "$0")" && pwd)
+# ARM64 runs in emulation, where the server and Wine's services need a session of their own.
+[ "$arch" != arm64 ] || exec bash "$here/wine-prefix-arm64.sh" "$@"
 export WINEPREFIX=$prefix WINEDEBUG=-all
 server=/usr/lib/wine/wineserver64
 [ -x "$server" ] || server=/usr/lib/wine/wineserver32

@@ -47,20 +47,25 @@ expect() {  # STATE: the check's output equals standard input
   echo "ok $1"
 }
 
+machine=$arch
 if [ "$arch" = x64 ]; then
   explorer='Explorer is 64-bit and loads the x64 DLL of the 64-bit registry view'
+  view=64-bit
+elif [ "$arch" = arm64 ]; then
+  machine=ARM64
+  explorer='Explorer is ARM64 and loads the ARM64 DLL of the 64-bit registry view'
   view=64-bit
 else
   explorer='Explorer is 32-bit'
   view=32-bit
 fi
-windows="note: Windows 6.1 build 7601, $arch: $explorer"
+windows="note: Windows 6.1 build 7601, $machine: $explorer"
 server="CLSID\\$clsid\\InprocServer32"
 server32="Wow6432Node\\CLSID\\$clsid\\InprocServer32"
 package='note: the Windows 11 package: cannot be told here (build 7601), and this Windows has no first level that would need it'
 beside_en='ok: C:\app\Nivra.exe is there
 note: C:\app\configuration\config.ini: the command is in English'
-machine64="ok: registered per machine in the $view view (HKLM\\Software\\Classes\\$server): C:\\app\\NivraShellExt.dll ($arch, version 1.0.0.0)"
+machine64="ok: registered per machine in the $view view (HKLM\\Software\\Classes\\$server): C:\\app\\NivraShellExt.dll ($machine, version 1.0.0.0)"
 
 expect "nothing registered" <<EOF
 $windows
@@ -85,6 +90,9 @@ $package
 summary: nothing stands in the way: the command shows for this user
 exit 0
 EOF
+
+# Emulated runs (ARM64 under qemu) stop after the first registered state.
+[ -z "${NIVRA_CHECK_REGISTERED_ONLY:-}" ] || exit 0
 
 json=$(wine "$check" --json 2>/dev/null | tr -d '\r') || true
 python3 - "$json" <<'PY' || fail "the JSON form"
