@@ -19,7 +19,7 @@ have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok
 packages=(cmake g++ make clang libclang-rt-14-dev googletest libexpat1-dev
           g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 wine32:i386
           openssl osslsigncode xvfb xauth wixl msitools llvm-14
-          proot qemu-user-static debootstrap)
+          proot qemu-user-static debootstrap ccache)
 # npm from Debian only where none is there: Node's own packages conflict with Debian's npm.
 command -v npm >/dev/null || packages+=(npm)
 need=()

@@ -22,6 +22,13 @@ step() {  # step NAME COMMAND...: runs one step, remembers a failure and its tim
   failures+=("$name")
   return 1
 }
+# The test trees' objects are kept by ccache outside the clone (~/.cache/ccache), keyed by
+# paths relative to the clone, so a fresh clone builds them in seconds. The product trees are
+# always compiled: a cached object could carry another clone's path, and their bytes are checked.
+export CCACHE_BASEDIR=$root CCACHE_NOHASHDIR=1
+cached=()
+command -v ccache >/dev/null &&
+  cached=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 configure_and_build() {  # DIR CMAKE-ARGS...
   local dir=$1
   shift
@@ -40,7 +47,7 @@ run_ctest() { (cd "$1" && ctest -j "$jobs" --output-on-failure "${@:2}"); }
 
 mkdir -p "$build"
 
-step "native build" configure_and_build "$build/native" -DNIVRA_BUILD=native -DCMAKE_BUILD_TYPE=Debug &&
+step "native build" configure_and_build "$build/native" "${cached[@]}" -DNIVRA_BUILD=native -DCMAKE_BUILD_TYPE=Debug &&
   step "native tests" run_ctest "$build/native"
 
 for arch in x86 x64; do
@@ -79,7 +86,7 @@ for arch in x64 x86; do
          "(32-bit Wine needs the kernel's 32-bit emulation)"
     continue
   fi
-  step "wine tests $arch build" configure_and_build "$build/wine-tests-$arch" \
+  step "wine tests $arch build" configure_and_build "$build/wine-tests-$arch" "${cached[@]}" \
     -DNIVRA_BUILD=wine-tests -DNIVRA_ARCH=$arch \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-$triple-tests.cmake" \
     -DNIVRA_PRODUCT_DIR="$build/product-$arch" \
@@ -94,7 +101,7 @@ done
 # qemu or the emulated Wine, not the product.
 arm64_build() {
   bash "$root/scripts/arm64-wine.sh" ensure &&
-    configure_and_build "$build/wine-tests-arm64" -DNIVRA_BUILD=wine-tests -DNIVRA_ARCH=arm64 \
+    configure_and_build "$build/wine-tests-arm64" "${cached[@]}" -DNIVRA_BUILD=wine-tests -DNIVRA_ARCH=arm64 \
       -DCMAKE_TOOLCHAIN_FILE="$root/cmake/zig-aarch64-tests.cmake" \
       -DNIVRA_PRODUCT_DIR="$build/product-arm64" \
       -DNIVRA_OTHER_PRODUCT_DIRS="$build/product-arm64"
