@@ -67,6 +67,10 @@ build_dll() {  # ARCH NAME: prints the DLL's path
   echo "$dir/bin/$name.dll"
 }
 mkdir -p "$build"
+# One package build at a time per build folder: the product trees below are shared, and tests
+# of several trees build packages at once.
+exec 8>"$build/package-msi.lock"
+flock 8
 wants() { [[ " ${archs[*]} " == *" $1 "* ]]; }
 ! wants x64 || x64=$(build_dll x64 NivraShellExt)
 ! wants arm64 || arm64=$(build_dll arm64 NivraShellExt)
