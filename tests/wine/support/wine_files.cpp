@@ -1,5 +1,6 @@
 #include "support/wine_files.h"
 
+#include <cstdio>
 #include <thread>
 #include <vector>
 
@@ -62,14 +63,21 @@ int RunProgram(const std::wstring& program, const std::wstring& arguments,
     PROCESS_INFORMATION started = {};
     if (!::CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
                           nullptr, &startup, &started)) {
+        // Seen once in many runs as a bare -1: say which step failed, and why.
+        std::fprintf(stderr, "RunProgram: CreateProcessW failed with error %lu\n",
+                     ::GetLastError());
         return -1;
     }
     ::CloseHandle(started.hThread);
     DWORD code = static_cast<DWORD>(-1);
-    if (::WaitForSingleObject(started.hProcess, static_cast<DWORD>(timeout.count())) ==
-        WAIT_OBJECT_0) {
-        ::GetExitCodeProcess(started.hProcess, &code);
+    const DWORD waited =
+        ::WaitForSingleObject(started.hProcess, static_cast<DWORD>(timeout.count()));
+    if (waited == WAIT_OBJECT_0) {
+        if (!::GetExitCodeProcess(started.hProcess, &code))
+            std::fprintf(stderr, "RunProgram: no exit code: error %lu\n", ::GetLastError());
     } else {
+        std::fprintf(stderr, "RunProgram: the wait returned %lu (error %lu)\n", waited,
+                     ::GetLastError());
         ::TerminateProcess(started.hProcess, 99);
     }
     ::CloseHandle(started.hProcess);
